@@ -7,6 +7,7 @@
 // Texts that more than one update flow shows; each is written once, here. Texts that only one
 // flow shows stay in that flow, as literals in the step that shows them.
 namespace FlowTexts {
+inline const QString Ready = QStringLiteral("Ready.");
 inline const QString PortGoneTitle = QStringLiteral("COM Port Error");
 inline const QString PortGone = QStringLiteral(
     "The selected COM port is no longer available. Please select a different COM port and try again.");
@@ -23,6 +24,10 @@ inline const QString UpdateModeQuestion = QStringLiteral(
     "and UPDATED.  Do you want to continue?");
 inline const QString FormatNotValid = QStringLiteral("Update file format was not valid. Update stopped.");
 inline const QString Updating = QStringLiteral("Updating the unit");
+inline const QString Updating1Dot = QStringLiteral("Updating the unit.");
+inline const QString Updating2Dots = QStringLiteral("Updating the unit..");
+inline const QString Updating3Dots = QStringLiteral("Updating the unit...");
+inline const QString Updating4Dots = QStringLiteral("Updating the unit....");
 inline const QString UpdateErrorTitle = QStringLiteral("Update Error");
 inline const QString EofBox = QStringLiteral(
     "The end of file (EOF) has been reached without a correct delimiter from the unit. Please try "
