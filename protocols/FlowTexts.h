@@ -7,7 +7,6 @@
 // Texts that more than one update flow shows; each is written once, here. Texts that only one
 // flow shows stay in that flow, as literals in the step that shows them.
 namespace FlowTexts {
-inline const QString Ready = QStringLiteral("Ready.");
 inline const QString PortGoneTitle = QStringLiteral("COM Port Error");
 inline const QString PortGone = QStringLiteral(
     "The selected COM port is no longer available. Please select a different COM port and try again.");
@@ -24,10 +23,6 @@ inline const QString UpdateModeQuestion = QStringLiteral(
     "and UPDATED.  Do you want to continue?");
 inline const QString FormatNotValid = QStringLiteral("Update file format was not valid. Update stopped.");
 inline const QString Updating = QStringLiteral("Updating the unit");
-inline const QString Updating1Dot = QStringLiteral("Updating the unit.");
-inline const QString Updating2Dots = QStringLiteral("Updating the unit..");
-inline const QString Updating3Dots = QStringLiteral("Updating the unit...");
-inline const QString Updating4Dots = QStringLiteral("Updating the unit....");
 inline const QString UpdateErrorTitle = QStringLiteral("Update Error");
 inline const QString EofBox = QStringLiteral(
     "The end of file (EOF) has been reached without a correct delimiter from the unit. Please try "
@@ -51,4 +46,9 @@ inline const QString ErrorFBox =
     QStringLiteral("Error 'F': Buffer full error. Please try again, or consult the help file. ");
 inline const QString ErrorFStatus = QStringLiteral("Error 'F' Buffer error occurred.  Try again.");
 inline const QString ErrorCStatus = QStringLiteral("Error 'C' Checksum error occurred.  Try again.");
+inline const QString Ready = QStringLiteral("Ready.");
+// The progress animation of the status line: Updating followed by one to four dots.
+inline const QString UpdatingDots[4] = {
+    QStringLiteral("Updating the unit."), QStringLiteral("Updating the unit.."),
+    QStringLiteral("Updating the unit..."), QStringLiteral("Updating the unit....")};
 } // namespace FlowTexts

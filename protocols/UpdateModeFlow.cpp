@@ -67,10 +67,10 @@ void AdvanceDotAnimation(TLink &link, int &dotPhase)
     ++dotPhase;
     switch (dotPhase) {
     case 1: link.ShowStatus(FlowTexts::Updating, 0); break;
-    case 100: link.ShowStatus(FlowTexts::Updating1Dot, 0); break;
-    case 200: link.ShowStatus(FlowTexts::Updating2Dots, 0); break;
-    case 300: link.ShowStatus(FlowTexts::Updating3Dots, 0); break;
-    case 400: link.ShowStatus(FlowTexts::Updating4Dots, 0); break;
+    case 100: link.ShowStatus(FlowTexts::UpdatingDots[0], 0); break;
+    case 200: link.ShowStatus(FlowTexts::UpdatingDots[1], 0); break;
+    case 300: link.ShowStatus(FlowTexts::UpdatingDots[2], 0); break;
+    case 400: link.ShowStatus(FlowTexts::UpdatingDots[3], 0); break;
     case 500: dotPhase = 0; break;
     default: break;
     }
