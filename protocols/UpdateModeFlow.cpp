@@ -145,7 +145,7 @@ bool UpdateModeFlow(TLink &link)
 
         // 6. Check the file once more; its result is the gauge's maximum.
         const int records = CheckUpdateFileFormat(link, UpdateModeVariant(state.SelectedUnit));
-        if (records == 0) {
+        if (records <= 0) {
             link.ShowStatus(state.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
             held.ClosePort();
             return false;

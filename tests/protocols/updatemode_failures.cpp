@@ -146,8 +146,7 @@ TEST_P(UpdateModeFlowFailure, ReportsItAndClosesPortAndFile)
     EXPECT_EQ(shown.mid(shown.size() - c.ShownTail.size()), c.ShownTail) << shown.join('\n').toStdString();
     EXPECT_EQ(rig.FinalHold(), c.FinalHold);
     if (!c.LastSent.isEmpty()) {
-        ASSERT_FALSE(rig.Sent.isEmpty());
-        EXPECT_EQ(rig.Sent.last().Bytes, c.LastSent);
+        EXPECT_EQ(rig.LastSent(), c.LastSent);
     }
     if (c.Acknowledged >= 0) {
         EXPECT_EQ(rig.Surface.LinesSent, QString::number(c.Acknowledged));
@@ -190,7 +189,7 @@ TEST_P(UpdateModeFinalAnswer, GivesUpAfterFourWritesOfTheSameLine)
     const QList<QByteArray> expected{lines[0] + "\r\n", lines[1] + "\r\n", lines[2] + "\r\n", lines[2] + "\r\n",
                                      lines[2] + "\r\n", lines[2] + "\r\n"};
     EXPECT_EQ(rig.LineWrites(), expected);
-    EXPECT_EQ(rig.Sent.last().Bytes, lines[2] + "\r\n") << "nothing sent after the last attempt";
+    EXPECT_EQ(rig.LastSent(), lines[2] + "\r\n") << "nothing sent after the last attempt";
     EXPECT_EQ(rig.Surface.LinesSent, "2");
     EXPECT_FALSE(rig.Port.Connected());
     EXPECT_EQ(rig.Port.OpenCount, rig.Port.CloseCount);
@@ -234,7 +233,7 @@ TEST(UpdateModeFlowExceptions, ClosingThePortThatRaisesNeverEscapes)
     EXPECT_NO_THROW(ok = rig.RunUpdateModeFlow());
     EXPECT_TRUE(ok);
     EXPECT_TRUE(rig.Unit.Finished);
-    EXPECT_EQ(rig.Shown().last(), "status: Update complete.");
+    EXPECT_EQ(rig.LastShown(), "status: Update complete.");
     EXPECT_EQ(OpenHandles(rig.Surface.FileName), 0);
 }
 

@@ -49,7 +49,7 @@ TEST_P(UpdateModeSuccess, SendsEveryLineInOrderAndEndsWithTheRestartQuestion)
 
     EXPECT_EQ(rig.Unit.Accepted, lines);
     EXPECT_EQ(rig.LineWrites(), WithLineEnds(lines)) << "one write per line, each ended by CR LF, no retries";
-    EXPECT_EQ(rig.Sent.last().Bytes, c.Restart ? QByteArray("X") : lines.last() + "\r\n");
+    EXPECT_EQ(rig.LastSent(), c.Restart ? QByteArray("X") : lines.last() + "\r\n");
     EXPECT_EQ(rig.Unit.Restarted, c.Restart);
     // The gauge runs to the check's count (data records + end record); the header and the data
     // records are acknowledged with ".", the end record with "!".
@@ -63,7 +63,7 @@ TEST_P(UpdateModeSuccess, SendsEveryLineInOrderAndEndsWithTheRestartQuestion)
     EXPECT_FALSE(rig.Port.Connected());
     EXPECT_EQ(rig.Port.OpenCount, 2);
     EXPECT_EQ(rig.Port.CloseCount, 2);
-    EXPECT_EQ(rig.Port.OpenBitRates.last(), 57600);
+    EXPECT_EQ(rig.Port.OpenBitRates.value(1), 57600) << "the flow's own open";
     EXPECT_EQ(OpenHandles(rig.Surface.FileName), 0);
 }
 
@@ -96,7 +96,7 @@ TEST_P(UpdateModeVariant, ChecksTheFileWithTheUnitTypesRecordWidth)
     if (c.Accepted) {
         EXPECT_EQ(rig.Surface.GaugeMaximum, 4);
     } else {
-        EXPECT_EQ(rig.Shown().last(), "status: Update file format was not valid. Update stopped.");
+        EXPECT_EQ(rig.LastShown(), "status: Update file format was not valid. Update stopped.");
     }
     EXPECT_EQ(rig.Unit.ContactRequests > 0, c.Accepted);
 }
@@ -141,6 +141,22 @@ TEST_F(UpdateModeLinePhase, LineRejectedThreeTimesCountsOnceWhenTakenAtTheFourth
     EXPECT_EQ(rig.Surface.Boxes(), QStringList{});
 }
 
+TEST_F(UpdateModeLinePhase, BytesLeftOverFromAnEarlierAnswerAreDroppedBeforeTheNextWrite)
+{
+    TRig rig;
+    TFaultRule chatty; // the unit follows its answer to the first line with a stray "C"
+    chatty.Stage = TUnitStage::Line;
+    chatty.Index = 1;
+    chatty.Answer = QByteArray(".C");
+    chatty.Times = 1;
+    rig.Unit.Script.Rules.push_back(chatty);
+    Prepare(rig, lines);
+
+    EXPECT_TRUE(rig.RunUpdateModeFlow());
+
+    EXPECT_EQ(rig.LineWrites(), WithLineEnds(lines)) << "the stray byte must not count as the next line's answer";
+}
+
 TEST_F(UpdateModeLinePhase, LastLineWithoutLineEndTakenAsLineMeansEndOfFileAtOnce)
 {
     TRig rig({"line@6=.*1"});
@@ -149,7 +165,7 @@ TEST_F(UpdateModeLinePhase, LastLineWithoutLineEndTakenAsLineMeansEndOfFileAtOnc
     EXPECT_FALSE(rig.RunUpdateModeFlow());
 
     EXPECT_EQ(rig.LineWrites(), WithLineEnds(lines)) << "nothing follows the last line";
-    EXPECT_EQ(rig.Shown().last(), EofStatus);
+    EXPECT_EQ(rig.LastShown(), EofStatus);
     EXPECT_EQ(rig.Surface.LinesSent, "6");
 }
 
@@ -161,7 +177,7 @@ TEST_F(UpdateModeLinePhase, FileEndingWithLineEndSendsOneEmptyLineBeforeEndOfFil
     EXPECT_FALSE(rig.RunUpdateModeFlow());
 
     EXPECT_EQ(rig.LineWrites(), WithLineEnds(lines) << "\r\n");
-    EXPECT_EQ(rig.Shown().last(), EofStatus);
+    EXPECT_EQ(rig.LastShown(), EofStatus);
     EXPECT_EQ(rig.Surface.LinesSent, "7");
     // The gauge follows the count past its maximum rather than stopping or wrapping.
     EXPECT_EQ(rig.Surface.GaugeMaximum, 5);
@@ -177,7 +193,7 @@ TEST_F(UpdateModeLinePhase, EmptyLineBeforeTheHeaderIsSentAsLineEndAloneAndCount
 
     EXPECT_TRUE(rig.RunUpdateModeFlow());
 
-    EXPECT_EQ(rig.LineWrites().first(), "\r\n");
+    EXPECT_EQ(rig.LineWrites().value(0), "\r\n");
     EXPECT_EQ(rig.LineWrites(), WithLineEnds(withBlank));
     EXPECT_EQ(rig.Surface.LinesSent, "6");
 }
@@ -214,7 +230,7 @@ TEST_F(UpdateModeLinePhase, DecliningToStopGoesOnWithTheNextLine)
     // Stop is seen at the top of the line after the one in flight. After No the flag is clear
     // and lines go on; had it stayed set, the prompt would have come back right after line 3.
     EXPECT_EQ(rig.Unit.Accepted, lines.mid(0, 4));
-    EXPECT_EQ(rig.Sent.last().Bytes, "Q");
+    EXPECT_EQ(rig.LastSent(), "Q");
     EXPECT_TRUE(rig.Unit.Quit);
 }
 

@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <ostream>
 #include <stdexcept>
 
 #include "protocols/UpdateFlows.h"
@@ -24,6 +25,16 @@
 #include "unitsim/UnitFamilies.h"
 #include "unitsim/VirtualClock.h"
 #include "updatefile/UnitCatalogue.h"
+
+// Readable failure messages: texts and bytes printed as text, CR and LF spelled out.
+[[maybe_unused]] static void PrintTo(const QByteArray &bytes, std::ostream *os)
+{
+    *os << '"' << QByteArray(bytes).replace("\r", "\\r").replace("\n", "\\n").toStdString() << '"';
+}
+[[maybe_unused]] static void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace updatemode_rig {
 
@@ -187,6 +198,9 @@ struct TRig {
             out << e.left(e.lastIndexOf(QStringLiteral(" (")));
         return out;
     }
+
+    QByteArray LastSent() const { return Sent.isEmpty() ? QByteArray() : Sent.last().Bytes; }
+    QString LastShown() const { return Shown().value(Shown().size() - 1); }
 
     // What the technician saw (statuses, boxes, questions), without the bytes sent.
     QStringList Shown() const
