@@ -111,24 +111,24 @@ bool UpdateModeFlow(TLink &link)
     TFlowResources held(link.ComPort);
 
     try {
-        // 1. Start from a clean display.
+        // Start from a clean display.
         link.ShowStatus(FlowTexts::Ready, 0);
         surface.SetGaugeMaximum(100);
         surface.SetGaugePosition(0);
         qint64 acknowledged = 0;
         int dotPhase = 0;
 
-        // 2. The port chosen on the file page must still be free.
+        // The port chosen on the file page must still be free.
         if (!link.ProbeSelectedPort()) {
             surface.ReportBox(FlowTexts::PortGone, FlowTexts::PortGoneTitle, TBoxIcon::Warning);
             return false;
         }
 
-        // 3. The flow owns the port from here to every return.
+        // The flow owns the port from here to every return.
         link.ComPort.SetBaudRate(br57600);
         link.ComPort.OpenPort();
 
-        // 4. The update file must still be there.
+        // The update file must still be there.
         const QString fileName = surface.UpdateFileName();
         if (!QFileInfo(fileName).isFile()) {
             held.ClosePort();
@@ -136,14 +136,14 @@ bool UpdateModeFlow(TLink &link)
             return false;
         }
 
-        // 5. The technician puts the unit into its update mode.
+        // The technician puts the unit into its update mode.
         if (!surface.AskYesNo(FlowTexts::UpdateModeQuestion, FlowTexts::BeginTitle)) {
             held.ClosePort();
             link.ShowStatus(LinkTexts::UserStopped, 0);
             return false;
         }
 
-        // 6. Check the file once more; its result is the gauge's maximum.
+        // Check the file once more; its result is the gauge's maximum.
         const int records = CheckUpdateFileFormat(link, UpdateModeVariant(state.SelectedUnit));
         if (records <= 0) {
             link.ShowStatus(state.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
@@ -151,18 +151,18 @@ bool UpdateModeFlow(TLink &link)
             return false;
         }
 
-        // 7. and 8.
+        // The gauge runs to the number of records; nothing stale waits on the line.
         surface.SetGaugeMaximum(records);
         surface.SetGaugePosition(0);
         link.ComPort.PurgeQueues(true, true);
 
-        // 9. Contact and erase; that stage leaves its own outcome on the status line.
+        // Contact and erase; that stage leaves its own outcome on the status line.
         if (ContactAndErase(link) != EraseResult::Erased) {
             held.ClosePort();
             return false;
         }
 
-        // 10. and 11.
+        // Open the file for sending.
         link.ShowStatus(FlowTexts::Updating, 0);
         TTextLineReader &file = held.File;
         if (!file.Open(fileName)) {
@@ -171,9 +171,9 @@ bool UpdateModeFlow(TLink &link)
             return false;
         }
 
-        // 12. Line phase: one line in flight at a time.
+        // Line phase: one line in flight at a time.
         for (;;) {
-            // 12.1 The file ran out before the unit took the end record.
+            // The file ran out before the unit took the end record.
             if (file.Eof()) {
                 held.CloseAll();
                 surface.ReportBox(FlowTexts::EofBox, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
@@ -181,7 +181,7 @@ bool UpdateModeFlow(TLink &link)
                 return false;
             }
 
-            // 12.2 Stop pressed since the last line: ask, and tell the unit to quit on Yes.
+            // Stop pressed since the last line: ask, and tell the unit to quit on Yes.
             if (state.StopRequested) {
                 if (surface.AskYesNo(LinkTexts::StopPromptText, LinkTexts::StopPromptTitle)) {
                     link.SendChar('Q');
@@ -192,10 +192,10 @@ bool UpdateModeFlow(TLink &link)
                 state.StopRequested = false;
             }
 
-            // 12.3
+            // Keep the window alive once per line.
             link.ProcessPendingMessages();
 
-            // 12.4 The next line, without its line end. A read failure, or a line far longer than
+            // The next line, without its line end. A read failure, or a line far longer than
             // any S-record, means the file changed under us: sending it would program the unit
             // with a line that is not the file's.
             QByteArray line;
@@ -207,7 +207,7 @@ bool UpdateModeFlow(TLink &link)
             }
             const QByteArray lineToSend = line + "\r\n";
 
-            // 12.5 Up to four attempts; the queues are purged before each write, so a late
+            // Up to four attempts; the queues are purged before each write, so a late
             // answer to an earlier attempt is dropped.
             QByteArray answer;
             for (int attempt = 1; attempt <= AttemptsPerLine; ++attempt) {
@@ -228,7 +228,7 @@ bool UpdateModeFlow(TLink &link)
                     break;
             }
 
-            // 12.6 Line taken.
+            // Line taken.
             if (answer == ".") {
                 ++acknowledged;
                 AdvanceDotAnimation(link, dotPhase);
@@ -237,7 +237,7 @@ bool UpdateModeFlow(TLink &link)
                 continue;
             }
 
-            // 12.7 End record taken: the update is complete.
+            // End record taken: the update is complete.
             if (answer == "!") {
                 if (surface.AskYesNo(QStringLiteral("Update Complete.  Do you want to restart the unit (X)?  "),
                                      QStringLiteral("Restart the unit?")))
@@ -247,13 +247,13 @@ bool UpdateModeFlow(TLink &link)
                 return true;
             }
 
-            // 12.8 The line was given up.
+            // The line was given up.
             held.CloseAll();
             ReportFinalAnswer(link, answer);
             return false;
         }
     } catch (...) {
-        // 13.
+        // Anything unexpected, opening the port included.
         held.CloseAll();
         link.ShowStatus(FlowTexts::Unexpected, 0);
         return false;
