@@ -111,3 +111,13 @@ int TPtyPair::FillTowardsFarEnd(char fill)
     }
     return total;
 }
+
+void TPtyPair::HangUp()
+{
+    if (peek_ >= 0)
+        ::close(peek_);
+    peek_ = -1;
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}

@@ -28,6 +28,8 @@ public:
     // Writes fill bytes from the terminal end towards the far end, which does not read them,
     // until the line takes no more; the number written.
     int FillTowardsFarEnd(char fill);
+    // The far end goes away (as a USB adapter pulled out): the terminal end is hung up.
+    void HangUp();
 
 private:
     int master_ = -1;

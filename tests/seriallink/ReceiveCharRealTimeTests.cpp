@@ -71,4 +71,19 @@ TEST_F(ReceiveCharRealTime, SilentLineTimesOutWithoutBusyWaiting)
     EXPECT_FALSE(state.StopRequested);
 }
 
+TEST_F(ReceiveCharRealTime, LineLostWhileWaitingEndsAsAStop)
+{
+    std::thread unit([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pty.HangUp();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    const QByteArray got = link.ReceiveChar(3);
+    unit.join();
+    EXPECT_EQ(got, "s");
+    EXPECT_TRUE(state.StopRequested);
+    EXPECT_LT(timer.elapsed(), 2500);
+}
+
 } // namespace
