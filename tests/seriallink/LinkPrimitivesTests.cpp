@@ -183,7 +183,9 @@ TEST_F(LinkOnVirtualTime, ReceiveCharOnASilentLineTimesOutJustAfterTheTimeOut)
 {
     port.OpenPort();
     clock.Advance(1234); // the time-out counts from the call, not from the clock's start
-    EXPECT_EQ(link.ReceiveChar(5), "t");
+    bool timedOut = false;
+    EXPECT_EQ(link.ReceiveChar(5, &timedOut), "t");
+    EXPECT_TRUE(timedOut);
     const qint64 waited = clock.TickCount() - 1234;
     EXPECT_GT(waited, 5000);
     EXPECT_LE(waited, 5010);
@@ -215,7 +217,9 @@ TEST_P(ReceiveCharUnitByte, ComesBackUnchanged)
 {
     port.OpenPort();
     UnitSends(QByteArray(1, GetParam()), 200);
-    EXPECT_EQ(link.ReceiveChar(2), QByteArray(1, GetParam()));
+    bool timedOut = true;
+    EXPECT_EQ(link.ReceiveChar(2, &timedOut), QByteArray(1, GetParam()));
+    EXPECT_FALSE(timedOut) << "a unit byte is no time-out, whatever its letter";
     EXPECT_FALSE(state.StopRequested);
     EXPECT_EQ(Questions(), 0);
 }
@@ -279,7 +283,9 @@ TEST_P(ReceiveCharPortFailure, EndsAsAStop)
     if (GetParam().Open)
         port.OpenPort();
     port.ReadFails = GetParam().ReadFails;
-    EXPECT_EQ(link.ReceiveChar(5), "s");
+    bool timedOut = true;
+    EXPECT_EQ(link.ReceiveChar(5, &timedOut), "s");
+    EXPECT_FALSE(timedOut);
     EXPECT_TRUE(state.StopRequested);
     EXPECT_EQ(Questions(), 0);
     EXPECT_EQ(clock.TickCount(), 0);
