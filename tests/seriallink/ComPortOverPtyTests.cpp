@@ -272,20 +272,6 @@ TEST_F(ComPortOverPty, SettingAnotherPortNameMovesTheOpenPort)
     EXPECT_EQ(pty.FarRead(1, 50), QByteArray());
 }
 
-TEST_F(ComPortOverPty, OpeningAnOpenPortAndClosingAClosedOneDoNothing)
-{
-    port.ClosePort();
-    EXPECT_FALSE(port.Connected());
-    port.OpenPort();
-    port.OpenPort();
-    EXPECT_TRUE(port.Connected());
-    EXPECT_EQ(port.WriteBytes("1"), 1);
-    EXPECT_EQ(pty.FarRead(1, 1000), "1");
-    port.ClosePort();
-    port.ClosePort();
-    EXPECT_FALSE(port.Connected());
-}
-
 // Every operation on a closed port raises its own error code.
 struct TClosedCase {
     const char *Name;

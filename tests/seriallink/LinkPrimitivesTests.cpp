@@ -296,13 +296,6 @@ INSTANTIATE_TEST_SUITE_P(Failures, ReceiveCharPortFailure,
                                            TReadFailureCase {"PortClosed", false, false}),
                          [](const auto &info) { return std::string(info.param.Name); });
 
-TEST_F(LinkOnVirtualTime, ReceiveCharWithNegativeTimeOutReturnsAtOnce)
-{
-    port.OpenPort();
-    EXPECT_EQ(link.ReceiveChar(-1), "t");
-    EXPECT_EQ(clock.TickCount(), 0);
-}
-
 // ---- port probes ----
 
 TEST_F(LinkOnVirtualTime, ProbeLeavesThePortClosedOnTheProbedName)
