@@ -13,6 +13,9 @@
 #include <termios.h>
 #include <unistd.h>
 #endif
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 TPtyUnit::TPtyUnit(TUnitModel &model) : model_(model) {}
 
@@ -39,6 +42,48 @@ void TPtyUnit::SendToHost(const QByteArray &bytes, qint64 delayMs)
     }
     if (std::this_thread::get_id() != thread_.get_id())
         Wake();
+}
+
+qint64 TPtyUnit::NowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(TClock::now().time_since_epoch()).count();
+}
+
+std::vector<TPtyUnit::TExchange> TPtyUnit::Exchanges() const
+{
+    std::lock_guard lock(exchangesMutex_);
+    return exchanges_;
+}
+
+void TPtyUnit::ClearExchanges()
+{
+    std::lock_guard lock(exchangesMutex_);
+    exchanges_.clear();
+}
+
+void TPtyUnit::NoteAnswerOut(TClock::time_point at)
+{
+    if (answersOnWire_.empty())
+        return;
+    TExchange e;
+    e.Answer = answersOnWire_.front();
+    answersOnWire_.pop_front();
+    e.AnswerOutNs = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
+    e.UnitBytesThrough = toHost_;
+    e.HostBytesThrough = readFromHost_;
+    std::lock_guard lock(exchangesMutex_);
+    exchanges_.push_back(e);
+}
+
+void TPtyUnit::NoteHostIn(TClock::time_point at, char first)
+{
+    std::lock_guard lock(exchangesMutex_);
+    if (exchanges_.empty() || exchanges_.back().NextInNs >= 0)
+        return;
+    TExchange &e = exchanges_.back();
+    e.NextInNs = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
+    e.NextByte = first;
+    e.HostBytesBeforeNext = readFromHost_;
 }
 
 #ifdef _WIN32
@@ -136,6 +181,7 @@ bool TPtyUnit::Start(QString *error)
         return fail(QStringLiteral("cannot make the wake-up pipe"));
 
     stop_ = false;
+    answersOnWire_.clear();
     lastIn_ = lastOut_ = TClock::now();
     model_.AttachLine(this);
     thread_ = std::thread(&TPtyUnit::Run, this);
@@ -205,9 +251,15 @@ void TPtyUnit::MoveDueAnswers(TClock::time_point now)
     const auto byteTime = ByteTime();
     while (!answers_.empty() && answers_.begin()->first <= now) {
         const auto due = answers_.begin()->first;
-        for (const char c : answers_.begin()->second) {
+        const QByteArray &answer = answers_.begin()->second;
+        for (const char c : answer) {
             lastOut_ = std::max(due, lastOut_) + byteTime;
             out_.push_back({lastOut_, c});
+        }
+        if (!answer.isEmpty()) {
+            out_.back().EndsAnswer = true;
+            if (TimeExchanges)
+                answersOnWire_.push_back(answer);
         }
         answers_.erase(answers_.begin());
     }
@@ -242,11 +294,24 @@ void TPtyUnit::WriteDueOutput(TClock::time_point now)
                 return;
             }
             // The line is gone; what was on its way is lost, as on a pulled cable.
+            for (auto it = out_.begin(); it != out_.begin() + chunk.size(); ++it)
+                if (it->EndsAnswer && !answersOnWire_.empty())
+                    answersOnWire_.pop_front();
             out_.erase(out_.begin(), out_.begin() + chunk.size());
             return;
         }
-        out_.erase(out_.begin(), out_.begin() + n);
-        toHost_ += n;
+        const auto written = TClock::now();
+        const auto sent = out_.begin() + n;
+        qint64 counted = toHost_;
+        for (auto it = out_.begin(); it != sent; ++it) {
+            ++counted;
+            if (it->EndsAnswer && TimeExchanges) {
+                toHost_ = counted;
+                NoteAnswerOut(written);
+            }
+        }
+        toHost_ = counted;
+        out_.erase(out_.begin(), sent);
         if (n < chunk.size())
             outBlocked_ = true;
     }
@@ -262,6 +327,9 @@ void TPtyUnit::ReadInput(TClock::time_point now)
             continue;
         if (n <= 0)
             return;
+        if (TimeExchanges)
+            NoteHostIn(now, buffer[0]);
+        readFromHost_ += n;
         for (ssize_t i = 0; i < n; ++i) {
             lastIn_ = std::max(now, lastIn_) + byteTime;
             in_.push_back({lastIn_, buffer[i]});
@@ -271,13 +339,21 @@ void TPtyUnit::ReadInput(TClock::time_point now)
 
 void TPtyUnit::Run()
 {
+#ifdef __linux__
+    // A paced line wakes this thread for every byte; the default timer slack (50 us) would
+    // stretch each byte time at high bit rates.
+    if (PaceBaud > 0)
+        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
     bool hungUp = false;
     while (!stop_) {
         const auto now = TClock::now();
         MoveDueAnswers(now);
         DeliverDueInput(now);
-        MoveDueAnswers(now); // answers without delay go out in the same turn
-        WriteDueOutput(now);
+        // Answers without delay go out in the same turn: the model stamped them after now.
+        const auto afterModel = TClock::now();
+        MoveDueAnswers(afterModel);
+        WriteDueOutput(afterModel);
 
         // Sleep until the next byte is due, the host writes, or Stop/SendToHost wakes us.
         std::optional<TClock::time_point> next;
@@ -294,18 +370,27 @@ void TPtyUnit::Run()
             consider(in_.front().At);
         if (!out_.empty() && !outBlocked_)
             consider(out_.front().At);
-        int timeoutMs = -1;
+        // The wait in nanoseconds (-1: until something happens). A paced byte is due to the
+        // microsecond; a wait rounded up to whole milliseconds would stretch every exchange.
+        long long waitNs = -1;
         if (next) {
-            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - TClock::now()).count();
-            timeoutMs = int(std::clamp<long long>(wait, 0, 60'000));
+            const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(*next - TClock::now()).count();
+            waitNs = std::clamp<long long>(wait, 0, 60'000'000'000LL);
         }
         // Without a slave open a master reports a hang-up on every poll; look again after a
         // short pause instead of spinning.
-        if (hungUp && (timeoutMs < 0 || timeoutMs > 20))
-            timeoutMs = 20;
+        constexpr long long HangUpPauseNs = 20'000'000;
+        if (hungUp && (waitNs < 0 || waitNs > HangUpPauseNs))
+            waitNs = HangUpPauseNs;
 
         pollfd fds[2] = {{wake_[0], POLLIN, 0}, {master_, short(POLLIN | (outBlocked_ ? POLLOUT : 0)), 0}};
+#ifdef __linux__
+        timespec timeout{time_t(waitNs / 1'000'000'000), long(waitNs % 1'000'000'000)};
+        const int ready = ::ppoll(fds, hungUp ? 1 : 2, waitNs < 0 ? nullptr : &timeout, nullptr);
+#else
+        const int timeoutMs = waitNs < 0 ? -1 : int((waitNs + 999'999) / 1'000'000);
         const int ready = ::poll(fds, hungUp ? 1 : 2, timeoutMs);
+#endif
         if (ready < 0) {
             if (errno == EINTR)
                 continue;

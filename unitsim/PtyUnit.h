@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "unitsim/UnitModel.h"
 
@@ -60,11 +61,35 @@ public:
     // The model's way back to the host (called on the unit's thread, inside FromHost).
     void SendToHost(const QByteArray &bytes, qint64 delayMs) override;
 
+    // Exchange timing, for measuring the host's turnaround and the line's throughput. Set
+    // before Start(): the unit then notes, for every answer, when its last byte went into the
+    // master (after its time on the wire when paced) and when the first byte of whatever the
+    // host sent next came out of the master. Times are steady-clock nanoseconds (NowNs).
+    bool TimeExchanges = false;
+
+    struct TExchange {
+        QByteArray Answer;             // the answer, as the model gave it
+        qint64 AnswerOutNs = 0;        // its last byte written to the master
+        qint64 NextInNs = -1;          // the host's next byte read from the master; -1: none yet
+        char NextByte = 0;             // that byte
+        qint64 HostBytesBeforeNext = 0; // bytes read from the master before that byte
+        qint64 UnitBytesThrough = 0;   // bytes written to the master up to this answer's end
+        qint64 HostBytesThrough = 0;   // bytes read from the master by then
+    };
+    // The exchanges noted so far, oldest first.
+    std::vector<TExchange> Exchanges() const;
+    void ClearExchanges();
+    static qint64 NowNs();
+
+    // Bytes read from the master (the host's bytes as they entered the line), paced or not.
+    qint64 BytesReadFromHost() const { return readFromHost_; }
+
 private:
     using TClock = std::chrono::steady_clock;
     struct TTimedByte {
         TClock::time_point At;
         char Byte;
+        bool EndsAnswer = false;
     };
 
     void Run();
@@ -96,4 +121,12 @@ private:
 
     std::atomic<qint64> fromHost_{0};
     std::atomic<qint64> toHost_{0};
+    std::atomic<qint64> readFromHost_{0};
+
+    // Exchange timing (TimeExchanges).
+    void NoteAnswerOut(TClock::time_point at);
+    void NoteHostIn(TClock::time_point at, char first);
+    std::deque<QByteArray> answersOnWire_; // answers whose last byte is still queued
+    mutable std::mutex exchangesMutex_;
+    std::vector<TExchange> exchanges_;
 };
