@@ -76,19 +76,21 @@ void TRadioGroup::changeEvent(QEvent *event)
 
 void TRadioGroup::ArrangeButtons()
 {
+    // The classic radio-group arrangement: below a caption-high top margin, the height is shared
+    // evenly by the rows; columns are (width - 10) / columns wide, starting 8 pixels in.
     const int n = int(buttons_.size());
     if (n == 0)
         return;
-    const QRect area = contentsRect();
+    const int textHeight = fontMetrics().height();
     const int perColumn = (n + columns_ - 1) / columns_;
-    const int columnWidth = (area.width() - ItemIndent) / columns_;
-    const int rowHeight = area.height() / perColumn;
+    const int columnWidth = (width() - 10) / columns_;
+    const int usable = height() - textHeight - 5;
+    const int rowHeight = qMax(usable / perColumn, 1);
+    const int top = textHeight + 1 + (usable % perColumn) / 2;
     for (int i = 0; i < n; ++i) {
         QRadioButton *button = buttons_.at(i);
         const int column = i / perColumn;
         const int row = i % perColumn;
-        const int height = qMin(button->sizeHint().height(), rowHeight);
-        button->setGeometry(area.left() + ItemIndent + column * columnWidth,
-                            area.top() + row * rowHeight + (rowHeight - height) / 2, columnWidth - 2, height);
+        button->setGeometry(ItemIndent + column * columnWidth, top + row * rowHeight, columnWidth, rowHeight);
     }
 }
