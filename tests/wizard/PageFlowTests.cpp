@@ -7,6 +7,7 @@
 #include "app/Picture.h"
 #include "tests/wizard/WindowRig.h"
 #include "updatefile/UnitCatalogue.h"
+#include "wizard/WizardTexts.h"
 
 namespace {
 
@@ -53,14 +54,15 @@ TEST(WizardStart, ShippedBuildOpensOnTheWelcomePageWithTheSecondBrand)
     EXPECT_TRUE(rig.Control("Image_TVHeader")->isVisible());
     EXPECT_FALSE(rig.Control("Image_Header")->isVisible());
     EXPECT_EQ(Buttons(rig), QStringLiteral("(off)< Back | Next > | Exit"));
-    EXPECT_EQ(rig.window->StatusText(), QStringLiteral("Ready."));
+    EXPECT_EQ(rig.window->StatusText(), QString::fromUtf8(WizardTexts::Ready));
     EXPECT_EQ(rig.Products()->Items(),
               (QStringList{"TVR-3770 Resistance Grounded Relay", "TVR-4200 Motor Protection Relay",
                            "TVR-4100 Motor Protection System", "TVR-5800 Feeder Protection Relay"}));
     EXPECT_EQ(rig.Products()->ItemIndex(), 0);
-    EXPECT_EQ(rig.Control<QLabel>("product_select_L")->text(),
-              QStringLiteral("Please select a specific unit type to update. Before you attempt to update any unit, "
-                             "please visit www.trivane.example and download the appropriate firmware update."));
+    // The maker's web address takes the place of the mark.
+    QString productSelect = QString::fromUtf8(WizardTexts::ProductSelect);
+    productSelect.replace(QStringLiteral("%s"), QStringLiteral("www.trivane.example"));
+    EXPECT_EQ(rig.Control<QLabel>("product_select_L")->text(), productSelect);
 }
 
 TEST(WizardStart, BrandChoiceBuildOpensOnTheBrandPageAndTheFirstBrandOffersSixUnits)
@@ -138,7 +140,7 @@ TEST(WizardPages, EachPageShowsItsPanelPictureAndButtons)
 
     rig.window->Hooks().UpdateMode = [&](TLink &link) {
         link.Surface.SetLinesSent(QStringLiteral("11"));
-        link.Surface.SetStatusText(QStringLiteral("Update complete."));
+        link.Surface.SetStatusText(QStringLiteral("the flow's last status"));
         return true;
     };
     rig.Next();
@@ -147,14 +149,14 @@ TEST(WizardPages, EachPageShowsItsPanelPictureAndButtons)
     EXPECT_EQ(Buttons(rig), QStringLiteral("< Back | (off)Begin | Exit"));
     // The flow's last words stay on view.
     EXPECT_EQ(rig.Control<QLabel>("LabelSREClines")->text(), QStringLiteral("11"));
-    EXPECT_EQ(rig.window->StatusText(), QStringLiteral("Update complete."));
+    EXPECT_EQ(rig.window->StatusText(), QStringLiteral("the flow's last status"));
 
     // Back walks the pages down again; the summary is not rebuilt and page 3 scans again.
     const QString summary = rig.Control<QTextEdit>("RichEditSummary")->toPlainText();
     rig.Back();
     EXPECT_EQ(rig.State().CurrentPage, 4);
     EXPECT_EQ(rig.Control<QTextEdit>("RichEditSummary")->toPlainText(), summary);
-    EXPECT_EQ(rig.window->StatusText(), QStringLiteral("Ready."));
+    EXPECT_EQ(rig.window->StatusText(), QString::fromUtf8(WizardTexts::Ready));
     const int opensBefore = rig.port.OpenCount;
     rig.Back();
     EXPECT_EQ(rig.State().CurrentPage, 3);

@@ -3,6 +3,8 @@
 
 #include "app/PathLabel.h"
 #include "tests/wizard/WindowRig.h"
+#include "updatefile/UnitCatalogue.h"
+#include "wizard/WizardTexts.h"
 
 namespace {
 
@@ -150,7 +152,7 @@ TEST(FileChoice, BrowseShowsThePathChecksTheNameAndOpensTheWayOn)
     EXPECT_EQ(rig.window->UpdateFileName(), wrong);
     EXPECT_TRUE(rig.State().FileChosen);
     EXPECT_TRUE(warning->isVisible());
-    EXPECT_EQ(warning->text(), QStringLiteral("Warning: Looking for T42*.S19"));
+    EXPECT_EQ(warning->text(), FindUnitType(12)->NameWarning);
     EXPECT_TRUE(rig.Button("ButtonNext")->isEnabled()); // the warning does not block
 
     const QString right = rig.MakeFile("T42_0417.s19");
@@ -183,7 +185,7 @@ TEST(FileChoice, AFileChosenEarlierKeepsNextOpenAndIsCheckedForTheNewUnit)
     EXPECT_TRUE(rig.State().FileChosen);
     EXPECT_TRUE(rig.Button("ButtonNext")->isEnabled());
     EXPECT_TRUE(warning->isVisible());
-    EXPECT_EQ(warning->text(), QStringLiteral("Warning: Looking for T58*.S19"));
+    EXPECT_EQ(warning->text(), FindUnitType(16)->NameWarning);
     EXPECT_EQ(rig.Control("Image_TV_DWN40")->isVisible(), true);
 }
 
@@ -247,8 +249,9 @@ TEST(LeavingThePortPage, APortGoneMeanwhileGivesTheBoxAndAFreshScan)
     rig.Next();
     ASSERT_EQ(rig.window->Boxes.size(), 1);
     const TShownBox box = rig.window->Boxes.first();
-    EXPECT_EQ(box.Title, QStringLiteral("COM port not available"));
-    EXPECT_TRUE(box.Text.startsWith(QStringLiteral("The selected COM port is no longer available.  Press OK")));
+    EXPECT_EQ(box.Title, QString::fromUtf8(WizardTexts::PortGoneTitle));
+    EXPECT_EQ(box.Text, QString::fromUtf8(WizardTexts::PortGone));
+    EXPECT_TRUE(box.Text.contains(QStringLiteral("available.  Press OK"))); // two blanks
     EXPECT_EQ(box.Icon, QMessageBox::Warning);
     EXPECT_EQ(box.Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_FALSE(box.Owned);

@@ -76,7 +76,7 @@ TEST_P(HelpResult, AFailedOpenIsExplainedInABoxWithoutIcon)
     EXPECT_EQ(box.Text, expected);
     EXPECT_TRUE(box.Text.contains(QString::fromUtf8(help.Marker)));
     EXPECT_FALSE(box.Text.contains(QStringLiteral("%s")));
-    EXPECT_EQ(box.Title, QStringLiteral("Help File Open Error"));
+    EXPECT_EQ(box.Title, QString::fromUtf8(WizardTexts::HelpErrorTitle));
     EXPECT_EQ(box.Icon, QMessageBox::NoIcon);
     EXPECT_EQ(box.Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_FALSE(box.Owned);
