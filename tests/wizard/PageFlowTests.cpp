@@ -169,16 +169,6 @@ TEST(WizardPages, EachPageShowsItsPanelPictureAndButtons)
     EXPECT_EQ(checks, 1);
 }
 
-TEST(WizardPages, ShowPageRefusesPagesThatDoNotExist)
-{
-    TWindowRig rig;
-    EXPECT_FALSE(rig.window->ShowPage(6));
-    EXPECT_FALSE(rig.window->ShowPage(-1));
-    EXPECT_EQ(VisiblePages(rig), QStringList{"GroupBoxIntro"});
-    EXPECT_TRUE(rig.window->ShowPage(4));
-    EXPECT_EQ(VisiblePages(rig), QStringList{"GroupBoxSummary"});
-}
-
 // Next on the product page turns the chosen name into the unit type code.
 class ProductChoice : public ::testing::TestWithParam<int> {};
 
@@ -340,16 +330,6 @@ TEST(UpdateGuards, ACheckOrFlowThatFailsOutrightStillGivesTheWindowBack)
     EXPECT_FALSE(rig.State().StopRequested);
     EXPECT_EQ(Buttons(rig), QStringLiteral("< Back | (off)Begin | Exit"));
     EXPECT_TRUE(rig.window->close());
-}
-
-TEST(UpdateGuards, ExitOnAnyQuietPageEndsTheApplication)
-{
-    TWindowRig rig(false, {"COM1"});
-    rig.Button("ButtonExit")->click();
-    EXPECT_EQ(rig.window->Terminations, 1);
-    rig.Next();
-    rig.Button("ButtonExit")->click();
-    EXPECT_EQ(rig.window->Terminations, 2);
 }
 
 TEST(UpdateGuards, HelpWorksWhileAFlowRuns)

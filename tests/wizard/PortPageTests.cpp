@@ -293,10 +293,7 @@ TEST_P(CheckVariant, LeavingThePortPageChecksWithTheUnitsVariant)
 
 INSTANTIATE_TEST_SUITE_P(
     AllUnitTypes, CheckVariant,
-    ::testing::Values(TVariantCase{1, TRecordVariant::Addr24}, TVariantCase{11, TRecordVariant::Addr24},
-                      TVariantCase{2, TRecordVariant::Addr32}, TVariantCase{6, TRecordVariant::Addr32},
-                      TVariantCase{12, TRecordVariant::Addr32}, TVariantCase{16, TRecordVariant::Addr32},
-                      TVariantCase{3, TRecordVariant::Addr16}, TVariantCase{13, TRecordVariant::Addr16},
-                      TVariantCase{4, TRecordVariant::Addr16}, TVariantCase{5, TRecordVariant::Addr16}));
+    ::testing::Values(TVariantCase{11, TRecordVariant::Addr24}, TVariantCase{12, TRecordVariant::Addr32},
+                      TVariantCase{13, TRecordVariant::Addr16}, TVariantCase{4, TRecordVariant::Addr16}));
 
 } // namespace
