@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QTextBlock>
@@ -23,6 +25,9 @@ static void RegisterPictures()
 }
 
 namespace {
+// Width in pixels of the reference line below in Tahoma 8 pt (at 96 dots per inch).
+constexpr int TahomaReferenceWidth = 413;
+
 // The window's layout was drawn for Tahoma 8 pt. Debian's fonts-wine ships a font with
 // Tahoma's metrics; load it when it is there, else the system picks its nearest font. Only the
 // regular face is loaded: its bold face hardly differs from it at 8 pt, while the emboldened
@@ -38,6 +43,16 @@ QFont FormFont()
     Q_UNUSED(loaded);
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSize(8);
+    if (QFontInfo(font).family().compare(QLatin1String("Tahoma"), Qt::CaseInsensitive) == 0)
+        return font;
+    // The system's stand-in is usually wider, and labels sized for Tahoma would wrap and lose
+    // lines: take the largest size at which a reference line is no wider than in Tahoma 8 pt.
+    const QString reference = QStringLiteral("The quick brown fox jumps over the lazy dog; THE QUICK BROWN FOX 0123456789.");
+    for (int pixels = 11; pixels >= 8; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).horizontalAdvance(reference) <= TahomaReferenceWidth)
+            break;
+    }
     return font;
 }
 
