@@ -84,8 +84,8 @@ TMainF::TMainF(bool offerBrandChoice, TCustomComPort *port, TLinkClock *clock, Q
 
     OpenDialog1 = new TOpenDialog(this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    OpenDialog1->Title = QStringLiteral("Choose an update file");
-    OpenDialog1->Filter = QStringLiteral("S19 Files (*.s19)");
+    OpenDialog1->Title = QString::fromUtf8("Choose an update file");
+    OpenDialog1->Filter = QString::fromUtf8("S19 Files (*.s19)");
 
     if (!port) {
         ownPort_ = std::make_unique<TComPort>();
