@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "seriallink/LinkTexts.h"
+#include "updatefile/FileTexts.h"
 
 // Texts that more than one update flow shows; each is written once, here. Texts that only one
 // flow shows stay in that flow, as literals in the step that shows them.
@@ -10,13 +11,11 @@ namespace FlowTexts {
 inline const QString PortGoneTitle = QStringLiteral("COM Port Error");
 inline const QString PortGone = QStringLiteral(
     "The selected COM port is no longer available. Please select a different COM port and try again.");
-inline const QString FileErrorTitle = QStringLiteral("File Error");
+inline const QString &FileErrorTitle = FileTexts::FileErrorTitle;
 inline const QString FileGone = QStringLiteral(
     "The selected update file no longer exists. Please select a different file and try again.");
 inline const QString FileUnreadableStatus = QStringLiteral("The selected update file could not be read.  Update stopped.");
-inline const QString FileUnreadable = QStringLiteral(
-    "The selected update file could not be read. The file may be opened by a different application or "
-    "may no longer exist.");
+inline const QString &FileUnreadable = FileTexts::CouldNotBeRead;
 inline const QString BeginTitle = QStringLiteral("Begin Update?");
 inline const QString UpdateModeQuestion = QStringLiteral(
     "Please set the unit to UPDATE mode (see help file for details). The flash memory will be ERASED "
