@@ -14,6 +14,9 @@
 
 #include "CaptureLine.h"
 #include "protocols/UpdateFlows.h"
+#include "seriallink/LinkPrimitives.h"
+#include "seriallink/TComPort.h"
+#include "tests/support/RecordingSurface.h"
 #include "unitsim/PtyUnit.h"
 #include "unitsim/UnitFamilies.h"
 
@@ -274,3 +277,42 @@ TEST(PtyUnit, StopIsSafeTwiceAndDetachesTheModel)
 }
 
 } // namespace
+
+// The program's own serial port and link primitives against the unit: probes (open and close)
+// between the exchanges, a busy port while held, and the conversation picking up where it was.
+TEST(PtyUnit, ProgramPortProbesAndTalksToTheUnit)
+{
+    TUpdateModeUnit unit(ScriptOf({"contact=Q*1"}, 200, 0));
+    TPtyUnit pty(unit);
+    ASSERT_TRUE(pty.Start());
+    TRecordingSurface surface;
+    TComPort port;
+    TSystemClock clock;
+    TWizardState state;
+    TLink link(surface, port, clock, state);
+
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(link.ProbePort(pty.SlavePath())) << "probe " << i;
+    port.SetBaudRate(br57600);
+    port.OpenPort();
+    TComPort second;
+    second.SetPort(pty.SlavePath());
+    EXPECT_THROW(second.OpenPort(), EComPort) << "a held port is busy";
+    EXPECT_TRUE(link.SendChar('P'));
+    EXPECT_EQ(link.ReceiveChar(5), "Q");
+    EXPECT_TRUE(link.SendChar('P'));
+    EXPECT_EQ(link.ReceiveChar(5), "P");
+    port.ClosePort();
+
+    EXPECT_TRUE(link.ProbePort(pty.SlavePath()));
+    port.OpenPort();
+    port.PurgeQueues(true, true);
+    EXPECT_TRUE(link.SendChar('p'));
+    EXPECT_EQ(link.ReceiveChar(5), "p");
+    EXPECT_TRUE(link.SendText("S9030000FC\r\n"));
+    EXPECT_EQ(link.ReceiveChar(5), "!");
+    port.ClosePort();
+    pty.Stop();
+    EXPECT_EQ(unit.Commands, "PPp");
+    EXPECT_EQ(unit.Accepted, QList<QByteArray>{"S9030000FC"});
+}
