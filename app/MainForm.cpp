@@ -597,3 +597,8 @@ void TMainF::TerminateApplication()
 {
     QCoreApplication::quit();
 }
+
+void TMainF::SetDialogInitialDir(const QString &folder)
+{
+    OpenDialog1->InitialDir = folder;
+}

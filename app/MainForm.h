@@ -62,6 +62,9 @@ public:
     bool ShowPage(int page) { return wizard_->ShowPage(page); }
     bool MovePage(TDirection direction) { return wizard_->MovePage(direction); }
 
+    // The folder the open-file dialog starts in while no file has been chosen.
+    void SetDialogInitialDir(const QString &folder);
+
     // The colour the gauge is painted in.
     QColor GaugeColour() const { return gaugeColour_; }
 

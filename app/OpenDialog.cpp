@@ -9,7 +9,7 @@ TOpenDialog::TOpenDialog(QObject *parent) : QObject(parent)
 
 bool TOpenDialog::Execute(QWidget *parent)
 {
-    QFileDialog dialog(parent, Title, FileName.isEmpty() ? QString() : QFileInfo(FileName).absolutePath(), Filter);
+    QFileDialog dialog(parent, Title, FileName.isEmpty() ? InitialDir : QFileInfo(FileName).absolutePath(), Filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setSizeGripEnabled(true);

@@ -16,6 +16,7 @@ public:
     QString Title;
     QString Filter;   // "description (pattern)"
     QString FileName; // the last chosen file, full path
+    QString InitialDir; // the folder the dialog opens in while no file has been chosen
 
     // Runs the dialog (only existing files can be chosen); true for OK, which sets FileName.
     bool Execute(QWidget *parent);
