@@ -401,6 +401,29 @@ bool Save(const QImage &image, const QString &path)
     return ok;
 }
 
+// The program's desktop icon: a relay with a download arrow, on a transparent square.
+QImage AppIcon()
+{
+    QImage image(256, 256, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    DrawRelay(p, QRectF(48, 16, 160, 224), Trivane, QStringLiteral("1.70"));
+    QPainterPath arrow;
+    arrow.moveTo(186, 150);
+    arrow.lineTo(226, 150);
+    arrow.lineTo(226, 196);
+    arrow.lineTo(246, 196);
+    arrow.lineTo(206, 244);
+    arrow.lineTo(166, 196);
+    arrow.lineTo(186, 196);
+    arrow.closeSubpath();
+    p.setPen(QPen(QColor(255, 255, 255), 6));
+    p.setBrush(QColor(0, 128, 0));
+    p.drawPath(arrow);
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -443,5 +466,6 @@ int main(int argc, char **argv)
     for (const Unit &unit : units)
         ok &= Save(UnitPicture(unit.What, *unit.Of, QString::fromLatin1(unit.Name)),
                    out.filePath(QString::fromLatin1(unit.File) + QStringLiteral(".jpg")));
+    ok &= Save(AppIcon(), out.filePath(QStringLiteral("varnel.png")));
     return ok ? 0 : 1;
 }
