@@ -39,9 +39,21 @@ struct TFaultScript {
     // applied; answer then holds the bytes to send (nullopt: stay silent).
     bool Take(TUnitStage stage, int index, std::optional<QByteArray> &answer);
 
+    // The answer a unit gives to the index-th item of a stage: normal, or what the first rule
+    // that still applies puts in its place (nullopt: silence). An applied rule is noted in
+    // applied, e.g. "line 5: \"C\" instead of \".\"".
+    std::optional<QByteArray> Reply(TUnitStage stage, int index, const QByteArray &normal,
+                                    QStringList *applied = nullptr);
+
     // Parses rules of the form STAGE[@K]=ANSWER[*N]: STAGE is contact, erase, line, byte,
     // record or end; ANSWER is one character, 0xHH or "silent"; N how many times. Examples:
     // "line@5=C*3", "contact=Q*2", "erase=silent", "byte@3=0x74", "end=silent".
     // nullopt on a malformed rule, with the reason in error.
     static std::optional<TFaultRule> ParseRule(const QString &text, QString *error = nullptr);
 };
+
+// The stage's name as fault rules spell it ("contact", "line", ...).
+QString UnitStageName(TUnitStage stage);
+
+// An answer as a person reads it: "\"C\"", "0x74", "silence".
+QString DescribeAnswer(const std::optional<QByteArray> &answer);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
+#include <QStringList>
 
 #include "unitsim/FaultScript.h"
 #include "unitsim/UnitModel.h"
@@ -26,6 +27,32 @@ public:
     bool Finished = false;       // answered "!"
     bool Quit = false;           // received "Q" in the line phase
     bool Restarted = false;      // received "X" after "!"
+    QStringList Faults;          // fault rules applied, in order, as text
+    int StrayBytes = 0;          // bytes that meant nothing where the unit stood
+
+    // Where the unit stands in the exchange.
+    enum class TPhase {
+        AwaitContact, // waiting for "P"
+        Contacted,    // answered "P", waiting for "p"
+        Lines,        // flash erased, taking S-record lines
+        Ended,        // answered "!", waiting for "X"
+        QuitDone      // received "Q": answers nothing until the next "P"
+    };
+    TPhase Phase() const { return phase_; }
+
+    // Between commands: not inside a line.
+    bool AtRest() const { return phase_ != TPhase::Lines || line_.isEmpty(); }
+    // The update is over: the host restarted the unit after "!" or quit.
+    bool UpdateEnded() const { return Restarted || Quit; }
+
+private:
+    void Take(char c);
+    void Contact();
+    void Erase();
+    void EndOfLine();
+
+    TPhase phase_ = TPhase::AwaitContact;
+    QByteArray line_; // the line being received, LF not yet seen
 };
 
 // A resistor monitor in bootloader mode: 0xF0 and the 513-byte block, then "." -> ".", per data
@@ -43,6 +70,25 @@ public:
     QMap<int, quint8> Programmed;   // address -> byte programmed (acknowledged)
     int ContactRequests = 0;
     bool Finished = false;
+    int BlocksReceived = 0;         // complete downloads (a rerun downloads again)
+    int DataCommands = 0;           // data-byte commands received, answered or not
+    int BytesAccepted = 0;          // data-byte commands answered with the echo
+    int EndCommands = 0;
+    QStringList Faults;
+    int StrayBytes = 0;
+
+    static constexpr int BlockSize = 513;
+
+    enum class TPhase { AwaitLeadIn, Block, Ready, DataCommand };
+    TPhase Phase() const { return phase_; }
+    bool AtRest() const { return phase_ == TPhase::AwaitLeadIn || phase_ == TPhase::Ready; }
+    bool UpdateEnded() const { return Finished; }
+
+private:
+    void Take(char c);
+
+    TPhase phase_ = TPhase::AwaitLeadIn;
+    QByteArray command_; // address high, address low, data of the command being received
 };
 
 // A communications module in bootloader mode: 0xF0 and the 1024-byte block, then "." -> ".",
@@ -59,4 +105,60 @@ public:
     QList<QByteArray> Records;      // record texts received (without ":"), in order
     int ContactRequests = 0;
     bool Finished = false;
+    int BlocksReceived = 0;
+    int RecordsAccepted = 0;        // records answered "."
+    int EndCommands = 0;
+    QStringList Faults;
+    int StrayBytes = 0;
+
+    static constexpr int BlockSize = 1024;
+
+    enum class TPhase { AwaitLeadIn, Block, Ready, Record };
+    TPhase Phase() const { return phase_; }
+    bool AtRest() const { return phase_ == TPhase::AwaitLeadIn || phase_ == TPhase::Ready; }
+    bool UpdateEnded() const { return Finished; }
+
+private:
+    void Take(char c);
+
+    TPhase phase_ = TPhase::AwaitLeadIn;
+    QByteArray record_; // the record text being received, ":" not yet seen
+};
+
+// The unit families a simulated unit can play.
+enum class TUnitFamily { None, UpdateMode, Monitor, Module };
+QString UnitFamilyName(TUnitFamily family);
+
+// A unit that answers whichever protocol arrives: "P" makes it an update-mode unit; the lead-in
+// byte 0xF0 starts a bootloader download, and the block decides: the monitor's 513-byte block
+// makes it a resistor monitor, anything else is read on to 1024 bytes as a module's block.
+// A new "P" or 0xF0 between commands hands over again, so one simulated unit serves one update
+// of each unit type after another.
+class TAnyUnit : public TUnitModel, private TUnitLine {
+public:
+    explicit TAnyUnit(TFaultScript script = {});
+    void FromHost(const QByteArray &bytes) override;
+    QString Summary() const override;
+
+    // The family that answers now (None before the first command).
+    TUnitFamily Family() const { return family_; }
+    bool UpdateEnded() const;
+    bool Finished() const; // the family now answering acknowledged the end of an update
+
+    TUpdateModeUnit UpdateMode;
+    TMonitorUnit Monitor;
+    TModuleUnit Module;
+    QList<TUnitFamily> FamiliesRun; // each hand-over, in order
+    int StrayBytes = 0;             // bytes before any protocol began
+
+private:
+    void SendToHost(const QByteArray &bytes, qint64 delayMs) override { Answer(bytes, delayMs); }
+    void Take(char c);
+    void HandOver(TUnitFamily family);
+    bool ActiveAtRest() const;
+
+    TUnitFamily family_ = TUnitFamily::None;
+    bool deciding_ = false;  // a download is under way and its family not yet known
+    QByteArray download_;    // 0xF0 and the block bytes so far, while deciding
+    QByteArray monitorBlock_;
 };

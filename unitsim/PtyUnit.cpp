@@ -1,0 +1,331 @@
+#include "unitsim/PtyUnit.h"
+
+#include <QFile>
+#include <algorithm>
+
+#ifndef _WIN32
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+TPtyUnit::TPtyUnit(TUnitModel &model) : model_(model) {}
+
+TPtyUnit::~TPtyUnit() { Stop(); }
+
+void TPtyUnit::WithModel(const std::function<void(TUnitModel &)> &fn)
+{
+    std::lock_guard lock(modelMutex_);
+    fn(model_);
+}
+
+TPtyUnit::TClock::duration TPtyUnit::ByteTime() const
+{
+    if (PaceBaud <= 0)
+        return TClock::duration::zero();
+    return std::chrono::duration_cast<TClock::duration>(std::chrono::nanoseconds(10'000'000'000LL / PaceBaud));
+}
+
+void TPtyUnit::SendToHost(const QByteArray &bytes, qint64 delayMs)
+{
+    {
+        std::lock_guard lock(answersMutex_);
+        answers_.emplace(TClock::now() + std::chrono::milliseconds(std::max<qint64>(delayMs, 0)), bytes);
+    }
+    if (std::this_thread::get_id() != thread_.get_id())
+        Wake();
+}
+
+#ifdef _WIN32
+
+bool TPtyUnit::Start(QString *error)
+{
+    if (error)
+        *error = QStringLiteral("pseudo-terminals need a POSIX system");
+    return false;
+}
+
+bool TPtyUnit::MakeLink(const QString &, QString *error)
+{
+    if (error)
+        *error = QStringLiteral("pseudo-terminals need a POSIX system");
+    return false;
+}
+
+void TPtyUnit::Stop() {}
+void TPtyUnit::Wake() {}
+void TPtyUnit::Run() {}
+void TPtyUnit::MoveDueAnswers(TClock::time_point) {}
+void TPtyUnit::DeliverDueInput(TClock::time_point) {}
+void TPtyUnit::WriteDueOutput(TClock::time_point) {}
+void TPtyUnit::ReadInput(TClock::time_point) {}
+
+#else
+
+namespace {
+
+QString SystemError(const QString &what, int err)
+{
+    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(err)));
+}
+
+void CloseFd(int &fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+bool SetFlags(int fd)
+{
+    const int fl = ::fcntl(fd, F_GETFL);
+    const int fdfl = ::fcntl(fd, F_GETFD);
+    return fl >= 0 && fdfl >= 0 && ::fcntl(fd, F_SETFL, fl | O_NONBLOCK) == 0
+           && ::fcntl(fd, F_SETFD, fdfl | FD_CLOEXEC) == 0;
+}
+
+} // namespace
+
+bool TPtyUnit::Start(QString *error)
+{
+    if (Running()) {
+        if (error)
+            *error = QStringLiteral("the unit is already running");
+        return false;
+    }
+    const auto fail = [&](const QString &what) {
+        const int err = errno;
+        CloseFd(slave_);
+        CloseFd(master_);
+        CloseFd(wake_[0]);
+        CloseFd(wake_[1]);
+        if (error)
+            *error = SystemError(what, err);
+        return false;
+    };
+
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0)
+        return fail(QStringLiteral("cannot open a pseudo-terminal"));
+    if (!SetFlags(master_) || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+        return fail(QStringLiteral("cannot prepare the pseudo-terminal"));
+    char name[128] = {};
+    if (::ptsname_r(master_, name, sizeof name) != 0)
+        return fail(QStringLiteral("cannot name the pseudo-terminal's slave"));
+    slavePath_ = QFile::decodeName(name);
+
+    // Our own hold on the slave: the master then sees no hang-up while the host has the port
+    // closed, and the raw line settings stay in place between the host's opens.
+    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0)
+        return fail(QStringLiteral("cannot open %1").arg(slavePath_));
+    termios tio{};
+    if (::tcgetattr(slave_, &tio) != 0)
+        return fail(QStringLiteral("cannot read the line settings"));
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    if (::tcsetattr(slave_, TCSANOW, &tio) != 0)
+        return fail(QStringLiteral("cannot set raw mode"));
+
+    if (::pipe(wake_) != 0 || !SetFlags(wake_[0]) || !SetFlags(wake_[1]))
+        return fail(QStringLiteral("cannot make the wake-up pipe"));
+
+    stop_ = false;
+    lastIn_ = lastOut_ = TClock::now();
+    model_.AttachLine(this);
+    thread_ = std::thread(&TPtyUnit::Run, this);
+    return true;
+}
+
+bool TPtyUnit::MakeLink(const QString &linkPath, QString *error)
+{
+    const auto fail = [&](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (slavePath_.isEmpty())
+        return fail(QStringLiteral("the pseudo-terminal is not open"));
+    const QByteArray path = QFile::encodeName(linkPath);
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0) {
+        struct stat target {};
+        const bool dangling = S_ISLNK(st.st_mode) && ::stat(path.constData(), &target) != 0 && errno == ENOENT;
+        if (!dangling)
+            return fail(QStringLiteral("%1 already exists; remove it or choose another name").arg(linkPath));
+        if (::unlink(path.constData()) != 0)
+            return fail(SystemError(QStringLiteral("cannot replace the stale link %1").arg(linkPath), errno));
+    }
+    if (::symlink(QFile::encodeName(slavePath_).constData(), path.constData()) != 0)
+        return fail(SystemError(QStringLiteral("cannot create the link %1").arg(linkPath), errno));
+    linkPath_ = linkPath;
+    return true;
+}
+
+void TPtyUnit::Stop()
+{
+    if (thread_.joinable()) {
+        stop_ = true;
+        Wake();
+        thread_.join();
+        thread_ = std::thread();
+    }
+    if (!linkPath_.isEmpty()) {
+        const QByteArray path = QFile::encodeName(linkPath_);
+        char target[256] = {};
+        const ssize_t n = ::readlink(path.constData(), target, sizeof target - 1);
+        if (n > 0 && QFile::decodeName(QByteArray(target, int(n))) == slavePath_)
+            ::unlink(path.constData());
+        linkPath_.clear();
+    }
+    if (master_ >= 0)
+        model_.AttachLine(nullptr);
+    CloseFd(slave_);
+    CloseFd(master_);
+    CloseFd(wake_[0]);
+    CloseFd(wake_[1]);
+}
+
+void TPtyUnit::Wake()
+{
+    if (wake_[1] >= 0) {
+        const char c = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake_[1], &c, 1);
+    }
+}
+
+void TPtyUnit::MoveDueAnswers(TClock::time_point now)
+{
+    std::lock_guard lock(answersMutex_);
+    const auto byteTime = ByteTime();
+    while (!answers_.empty() && answers_.begin()->first <= now) {
+        const auto due = answers_.begin()->first;
+        for (const char c : answers_.begin()->second) {
+            lastOut_ = std::max(due, lastOut_) + byteTime;
+            out_.push_back({lastOut_, c});
+        }
+        answers_.erase(answers_.begin());
+    }
+}
+
+void TPtyUnit::DeliverDueInput(TClock::time_point now)
+{
+    QByteArray chunk;
+    while (!in_.empty() && in_.front().At <= now) {
+        chunk += in_.front().Byte;
+        in_.pop_front();
+    }
+    if (chunk.isEmpty())
+        return;
+    fromHost_ += chunk.size();
+    std::lock_guard lock(modelMutex_);
+    model_.FromHost(chunk);
+}
+
+void TPtyUnit::WriteDueOutput(TClock::time_point now)
+{
+    while (!outBlocked_ && !out_.empty() && out_.front().At <= now) {
+        QByteArray chunk;
+        for (auto it = out_.begin(); it != out_.end() && it->At <= now && chunk.size() < 4096; ++it)
+            chunk += it->Byte;
+        const ssize_t n = ::write(master_, chunk.constData(), size_t(chunk.size()));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                outBlocked_ = true;
+                return;
+            }
+            // The line is gone; what was on its way is lost, as on a pulled cable.
+            out_.erase(out_.begin(), out_.begin() + chunk.size());
+            return;
+        }
+        out_.erase(out_.begin(), out_.begin() + n);
+        toHost_ += n;
+        if (n < chunk.size())
+            outBlocked_ = true;
+    }
+}
+
+void TPtyUnit::ReadInput(TClock::time_point now)
+{
+    const auto byteTime = ByteTime();
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        for (ssize_t i = 0; i < n; ++i) {
+            lastIn_ = std::max(now, lastIn_) + byteTime;
+            in_.push_back({lastIn_, buffer[i]});
+        }
+    }
+}
+
+void TPtyUnit::Run()
+{
+    bool hungUp = false;
+    while (!stop_) {
+        const auto now = TClock::now();
+        MoveDueAnswers(now);
+        DeliverDueInput(now);
+        MoveDueAnswers(now); // answers without delay go out in the same turn
+        WriteDueOutput(now);
+
+        // Sleep until the next byte is due, the host writes, or Stop/SendToHost wakes us.
+        std::optional<TClock::time_point> next;
+        const auto consider = [&](TClock::time_point t) {
+            if (!next || t < *next)
+                next = t;
+        };
+        {
+            std::lock_guard lock(answersMutex_);
+            if (!answers_.empty())
+                consider(answers_.begin()->first);
+        }
+        if (!in_.empty())
+            consider(in_.front().At);
+        if (!out_.empty() && !outBlocked_)
+            consider(out_.front().At);
+        int timeoutMs = -1;
+        if (next) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - TClock::now()).count();
+            timeoutMs = int(std::clamp<long long>(wait, 0, 60'000));
+        }
+        // Without a slave open a master reports a hang-up on every poll; look again after a
+        // short pause instead of spinning.
+        if (hungUp && (timeoutMs < 0 || timeoutMs > 20))
+            timeoutMs = 20;
+
+        pollfd fds[2] = {{wake_[0], POLLIN, 0}, {master_, short(POLLIN | (outBlocked_ ? POLLOUT : 0)), 0}};
+        const int ready = ::poll(fds, hungUp ? 1 : 2, timeoutMs);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            char drain[64];
+            while (::read(wake_[0], drain, sizeof drain) > 0) {
+            }
+        }
+        if (hungUp) {
+            hungUp = false; // look at the master again next turn
+            continue;
+        }
+        if (fds[1].revents & POLLIN)
+            ReadInput(TClock::now());
+        if (fds[1].revents & POLLOUT)
+            outBlocked_ = false;
+        hungUp = (fds[1].revents & (POLLHUP | POLLERR)) && !(fds[1].revents & POLLIN);
+    }
+}
+
+#endif

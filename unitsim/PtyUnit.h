@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "unitsim/UnitModel.h"
+
+// A simulated unit behind a pseudo-terminal: the host opens the slave side (or a symbolic link
+// to it, such as /dev/ttyV0) as if it were a serial port, and the model answers on the master
+// side. The model runs on a thread of its own with a poll() loop; answers leave after their
+// delay, in real time.
+//
+// The host may open and close the slave as often as it likes (the program probes ports by
+// opening and closing them). The unit keeps a slave descriptor of its own open the whole time,
+// so the master never sees a hang-up between the host's opens and the line settings survive.
+//
+// Pseudo-terminals exist on POSIX systems only; elsewhere Start() fails with a reason.
+class TPtyUnit : public TUnitLine {
+public:
+    explicit TPtyUnit(TUnitModel &model);
+    ~TPtyUnit() override;
+    TPtyUnit(const TPtyUnit &) = delete;
+    TPtyUnit &operator=(const TPtyUnit &) = delete;
+
+    // Line pacing in bits per second (0: off). Each byte to and from the host then takes its
+    // time on the wire, 10 bits per byte. Set before Start().
+    int PaceBaud = 0;
+
+    // Opens the pseudo-terminal (raw mode) and starts the unit's thread. False, with the reason
+    // in error, when the pseudo-terminal cannot be made.
+    bool Start(QString *error = nullptr);
+
+    // Makes linkPath a symbolic link to the slave. A dangling link left by an earlier run is
+    // replaced; anything else at that path is kept and the call fails with the reason.
+    bool MakeLink(const QString &linkPath, QString *error = nullptr);
+
+    // Ends the thread, removes the link (when it still points to this unit's slave) and closes
+    // the pseudo-terminal. Afterwards the model may be read directly. Safe to call twice.
+    void Stop();
+
+    bool Running() const { return thread_.joinable(); }
+    QString SlavePath() const { return slavePath_; }
+    QString LinkPath() const { return linkPath_; }
+
+    // Runs fn with the model while the unit's thread leaves it alone.
+    void WithModel(const std::function<void(TUnitModel &)> &fn);
+
+    // Bytes taken from the host and given to it so far.
+    qint64 BytesFromHost() const { return fromHost_; }
+    qint64 BytesToHost() const { return toHost_; }
+
+    // The model's way back to the host (called on the unit's thread, inside FromHost).
+    void SendToHost(const QByteArray &bytes, qint64 delayMs) override;
+
+private:
+    using TClock = std::chrono::steady_clock;
+    struct TTimedByte {
+        TClock::time_point At;
+        char Byte;
+    };
+
+    void Run();
+    void Wake();
+    TClock::duration ByteTime() const;
+    void MoveDueAnswers(TClock::time_point now);
+    void DeliverDueInput(TClock::time_point now);
+    void WriteDueOutput(TClock::time_point now);
+    void ReadInput(TClock::time_point now);
+
+    TUnitModel &model_;
+    std::mutex modelMutex_;
+
+    int master_ = -1;
+    int slave_ = -1;   // the unit's own hold on the slave side
+    int wake_[2] = {-1, -1};
+    QString slavePath_;
+    QString linkPath_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+
+    std::mutex answersMutex_;
+    std::multimap<TClock::time_point, QByteArray> answers_; // scheduled, not yet on the wire
+    std::deque<TTimedByte> out_;  // on the wire to the host
+    std::deque<TTimedByte> in_;   // on the wire from the host
+    TClock::time_point lastOut_{};
+    TClock::time_point lastIn_{};
+    bool outBlocked_ = false;     // the master's buffer is full; wait for POLLOUT
+
+    std::atomic<qint64> fromHost_{0};
+    std::atomic<qint64> toHost_{0};
+};

@@ -1,0 +1,331 @@
+// varnel-unitsim: a simulated unit behind a pseudo-terminal, for running the updater against
+// something that answers like a relay, a resistor monitor or a communications module.
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "unitsim/PtyUnit.h"
+#include "unitsim/UnitFamilies.h"
+
+#ifndef _WIN32
+#include <csignal>
+#include <ctime>
+#endif
+
+namespace {
+
+const char *const HelpText = R"(Usage: varnel-unitsim --family FAMILY [options]
+
+Plays a unit at the far end of a serial line. Opens a pseudo-terminal, prints the
+path of its slave side (the "serial port" to open, e.g. /dev/pts/3) on the first
+line of standard output, and answers the updater there until it is stopped with
+Ctrl+C (SIGINT) or SIGTERM, or, with --once, until one update has ended. On exit
+it prints a summary of what the unit received and removes its link.
+
+Options:
+  --family FAMILY     The unit to play (required):
+                        update-mode  relays with an update mode ("P", "p", S-record
+                                     lines answered "." and "!", "Q", "X")
+                        monitor      resistor monitor in bootloader mode (0xF0 and a
+                                     513-byte block, ".", data-byte commands echoed, "!")
+                        module       communications module in bootloader mode (0xF0
+                                     and a 1024-byte block, ".", records ended by ":"
+                                     answered ".", "!")
+                        any          whichever of the three the updater talks to
+  --link PATH         Also make PATH (e.g. /dev/ttyV0) a symbolic link to the slave,
+                      so the updater lists the port under that name. Needs write
+                      permission in the folder. An existing file is never replaced,
+                      only a dangling link left by an earlier run.
+  --fault RULE        Answer differently at one exchange (repeatable; the first rule
+                      that applies wins). See "Fault rules" below.
+  --erase-time MS     Milliseconds from the erase command "p" to its answer
+                      (default 0; the updater waits up to 20000).
+  --answer-delay MS   Milliseconds before every other answer (default 0; the
+                      updater waits up to 5000).
+  --pace BAUD         Let every byte take its time on the wire at BAUD bits per
+                      second (10 bits a byte), both ways (default: no pacing).
+  --once              Exit after one update has ended: the end acknowledged by a
+                      monitor or module; for an update-mode unit the restart "X",
+                      the quit "Q", or 10 s after its "!".
+  -h, --help          Show this text.
+
+Fault rules: STAGE[@K]=ANSWER[*N]
+  STAGE   contact  the answer to "P" (update mode) or to "." (bootloader units)
+          erase    the answer to "p" (update mode; comes after --erase-time)
+          line     the answer to an S-record line ended by CR LF (update mode)
+          byte     the answer to a data-byte command (resistor monitor)
+          record   the answer to a record ended by ":" (communications module)
+          end      the answer to "!" (resistor monitor, communications module)
+  @K      only the K-th item of the stage (from 1). A line, byte or record keeps
+          its number until the unit accepts it, so its repeats match the same
+          rule. Without @K the rule applies to every item.
+  ANSWER  one character (C, E, F, R, V, S, Q, t, s, ...), a byte as 0xHH, or
+          "silent" for no answer at all.
+  *N      apply the rule N times, then answer normally again. Without *N the rule
+          applies every time.
+
+Examples:
+  varnel-unitsim --family update-mode --link /dev/ttyV0
+  varnel-unitsim --family update-mode --fault contact=Q*2 --erase-time 8000
+  varnel-unitsim --family update-mode --fault line@5=C*3      (line 5 is taken at the 4th try)
+  varnel-unitsim --family update-mode --fault erase=silent    (the erase never finishes)
+  varnel-unitsim --family monitor --fault byte@3=0x74         (answers "t" to the 3rd byte)
+  varnel-unitsim --family module --fault record@2=E --once
+  varnel-unitsim --family any --fault end=silent --pace 9600
+)";
+
+struct TOptions {
+    QString Family;
+    QString Link;
+    QStringList Faults;
+    qint64 EraseTimeMs = 0;
+    qint64 AnswerDelayMs = 0;
+    int PaceBaud = 0;
+    bool Once = false;
+    bool Help = false;
+};
+
+void PrintError(const QString &text)
+{
+    std::fprintf(stderr, "varnel-unitsim: %s\n", text.toLocal8Bit().constData());
+}
+
+// Reads the command line; false with the reason in error on a usage fault.
+bool ParseArguments(const QStringList &args, TOptions &options, QString &error)
+{
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        QString name = args[i];
+        QString value;
+        bool hasValue = false;
+        const qsizetype eq = name.indexOf(QLatin1Char('='));
+        if (name.startsWith(QLatin1String("--")) && eq > 0) {
+            value = name.mid(eq + 1);
+            name = name.left(eq);
+            hasValue = true;
+        }
+        const auto takeValue = [&]() -> bool {
+            if (hasValue)
+                return true;
+            if (i + 1 >= args.size()) {
+                error = QStringLiteral("%1 needs a value").arg(name);
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        const auto takeNumber = [&](qint64 &number, qint64 least) -> bool {
+            if (!takeValue())
+                return false;
+            bool ok = false;
+            number = value.toLongLong(&ok);
+            if (!ok || number < least) {
+                error = QStringLiteral("%1 needs a whole number from %2 up, not \"%3\"").arg(name).arg(least).arg(value);
+                return false;
+            }
+            return true;
+        };
+
+        if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
+            options.Help = true;
+        } else if (name == QLatin1String("--once")) {
+            options.Once = true;
+        } else if (name == QLatin1String("--family")) {
+            if (!takeValue())
+                return false;
+            static const QStringList families = {QStringLiteral("update-mode"), QStringLiteral("monitor"),
+                                                 QStringLiteral("module"), QStringLiteral("any")};
+            if (!families.contains(value)) {
+                error = QStringLiteral("unknown family \"%1\" (update-mode, monitor, module or any)").arg(value);
+                return false;
+            }
+            options.Family = value;
+        } else if (name == QLatin1String("--link")) {
+            if (!takeValue())
+                return false;
+            if (value.isEmpty()) {
+                error = QStringLiteral("--link needs a path");
+                return false;
+            }
+            options.Link = value;
+        } else if (name == QLatin1String("--fault")) {
+            if (!takeValue())
+                return false;
+            options.Faults << value;
+        } else if (name == QLatin1String("--erase-time")) {
+            if (!takeNumber(options.EraseTimeMs, 0))
+                return false;
+        } else if (name == QLatin1String("--answer-delay")) {
+            if (!takeNumber(options.AnswerDelayMs, 0))
+                return false;
+        } else if (name == QLatin1String("--pace")) {
+            qint64 baud = 0;
+            if (!takeNumber(baud, 1))
+                return false;
+            if (baud > 10'000'000) {
+                error = QStringLiteral("--pace %1 is beyond any serial line").arg(baud);
+                return false;
+            }
+            options.PaceBaud = int(baud);
+        } else {
+            error = QStringLiteral("unknown option \"%1\"").arg(args[i]);
+            return false;
+        }
+    }
+    if (!options.Help && options.Family.isEmpty()) {
+        error = QStringLiteral("--family is required");
+        return false;
+    }
+    return true;
+}
+
+// The unit to play, with the questions the main loop asks it.
+struct TPlayedUnit {
+    std::unique_ptr<TUnitModel> Model;
+    std::function<bool()> UpdateEnded;
+    std::function<bool()> Finished;
+    std::function<bool()> AwaitsRestart = [] { return false; }; // "X" may follow the end
+};
+
+TPlayedUnit MakeUnit(const QString &family, const TFaultScript &script)
+{
+    TPlayedUnit unit;
+    if (family == QLatin1String("update-mode")) {
+        auto model = std::make_unique<TUpdateModeUnit>(script);
+        auto *m = model.get();
+        unit.UpdateEnded = [m] { return m->UpdateEnded(); };
+        unit.Finished = [m] { return m->Finished; };
+        unit.AwaitsRestart = [] { return true; };
+        unit.Model = std::move(model);
+    } else if (family == QLatin1String("monitor")) {
+        auto model = std::make_unique<TMonitorUnit>(script);
+        auto *m = model.get();
+        unit.UpdateEnded = [m] { return m->UpdateEnded(); };
+        unit.Finished = [m] { return m->Finished; };
+        unit.Model = std::move(model);
+    } else if (family == QLatin1String("module")) {
+        auto model = std::make_unique<TModuleUnit>(script);
+        auto *m = model.get();
+        unit.UpdateEnded = [m] { return m->UpdateEnded(); };
+        unit.Finished = [m] { return m->Finished; };
+        unit.Model = std::move(model);
+    } else {
+        auto model = std::make_unique<TAnyUnit>(script);
+        auto *m = model.get();
+        unit.UpdateEnded = [m] { return m->UpdateEnded(); };
+        unit.Finished = [m] { return m->Finished(); };
+        unit.AwaitsRestart = [m] { return m->Family() == TUnitFamily::UpdateMode; };
+        unit.Model = std::move(model);
+    }
+    return unit;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    TOptions options;
+    QString error;
+    if (!ParseArguments(app.arguments(), options, error)) {
+        PrintError(error);
+        std::fprintf(stderr, "Try 'varnel-unitsim --help'.\n");
+        return 2;
+    }
+    if (options.Help) {
+        std::fputs(HelpText, stdout);
+        return 0;
+    }
+
+    TFaultScript script;
+    script.EraseTimeMs = options.EraseTimeMs;
+    script.AnswerDelayMs = options.AnswerDelayMs;
+    for (const QString &text : options.Faults) {
+        const auto rule = TFaultScript::ParseRule(text, &error);
+        if (!rule) {
+            PrintError(QStringLiteral("bad fault rule \"%1\": %2").arg(text, error));
+            return 2;
+        }
+        script.Rules.push_back(*rule);
+    }
+
+#ifdef _WIN32
+    PrintError(QStringLiteral("pseudo-terminals need a POSIX system"));
+    return 1;
+#else
+    // The signals that end the run are taken by sigtimedwait below, never by a handler; block
+    // them before the unit's thread starts so that it inherits the mask.
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGINT);
+    sigaddset(&endSignals, SIGTERM);
+    sigaddset(&endSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+
+    TPlayedUnit unit = MakeUnit(options.Family, script);
+    TPtyUnit pty(*unit.Model);
+    pty.PaceBaud = options.PaceBaud;
+    if (!pty.Start(&error)) {
+        PrintError(error);
+        return 1;
+    }
+    if (!options.Link.isEmpty() && !pty.MakeLink(options.Link, &error)) {
+        pty.Stop();
+        PrintError(error);
+        return 1;
+    }
+    std::printf("%s\n", pty.SlavePath().toLocal8Bit().constData());
+    std::fflush(stdout);
+    const QString link = options.Link.isEmpty() ? QString() : QStringLiteral(" (link %1)").arg(options.Link);
+    std::fprintf(stderr, "varnel-unitsim: unit family %s on %s%s; stop with Ctrl+C\n",
+                 options.Family.toLocal8Bit().constData(), pty.SlavePath().toLocal8Bit().constData(),
+                 link.toLocal8Bit().constData());
+
+    using namespace std::chrono;
+    std::optional<steady_clock::time_point> finishedAt;
+    int signal = 0;
+    for (;;) {
+        const timespec tick{0, 100'000'000};
+        const int got = sigtimedwait(&endSignals, nullptr, &tick);
+        if (got > 0) {
+            signal = got;
+            break;
+        }
+        if (!options.Once)
+            continue;
+        bool ended = false;
+        bool finished = false;
+        bool awaitsRestart = false;
+        pty.WithModel([&](TUnitModel &) {
+            ended = unit.UpdateEnded();
+            finished = unit.Finished();
+            awaitsRestart = unit.AwaitsRestart();
+        });
+        if (ended)
+            break;
+        if (!finished || !awaitsRestart) {
+            finishedAt.reset();
+            if (finished)
+                break;
+            continue;
+        }
+        // An update-mode unit that answered "!" waits a while for the restart command.
+        if (!finishedAt)
+            finishedAt = steady_clock::now();
+        else if (steady_clock::now() - *finishedAt >= seconds(10))
+            break;
+    }
+    pty.Stop();
+
+    std::printf("%s\n", unit.Model->Summary().toLocal8Bit().constData());
+    std::printf("bytes from the host: %lld, to the host: %lld\n", static_cast<long long>(pty.BytesFromHost()),
+                static_cast<long long>(pty.BytesToHost()));
+    if (signal)
+        std::printf("stopped by %s\n", signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP");
+    std::fflush(stdout);
+    return 0;
+#endif
+}
