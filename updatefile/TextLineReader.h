@@ -13,12 +13,16 @@ public:
     // Lines are kept up to this many bytes; longer lines are read to their end and reported
     // with their full length, so a huge line never fills memory.
     static constexpr qint64 MaxKeptLineLength = 64 * 1024;
+    // The file is read in blocks of this size.
+    static constexpr qint64 ChunkSize = 64 * 1024;
 
     TTextLineReader() = default;
     explicit TTextLineReader(const QString &path);
     ~TTextLineReader();
 
-    bool Open(const QString &path); // false when the file cannot be opened for reading
+    // False when the file cannot be opened for reading. Only regular files are opened: a pipe or
+    // a device could block the window's thread on open or never end.
+    bool Open(const QString &path);
     bool IsOpen() const;
     void Close();
 
@@ -30,6 +34,13 @@ public:
     bool ReadLine(QByteArray &line, qint64 *fullLength = nullptr);
 
 private:
+    // Makes unread bytes available in buffer_; false on a read error. At the end of the file
+    // it returns true with nothing available.
+    bool Refill();
+
     QFile file_;
     bool eof_ = false;
+    QByteArray buffer_;   // the block last read
+    qsizetype pos_ = 0;   // first unread byte in buffer_
+    qsizetype end_ = 0;   // bytes of buffer_ that hold file data
 };

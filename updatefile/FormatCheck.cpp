@@ -1,0 +1,143 @@
+#include "updatefile/FormatCheck.h"
+
+#include "updatefile/FileTexts.h"
+#include "updatefile/TextLineReader.h"
+
+namespace {
+
+// At most this many lines may stand before the header record.
+constexpr int MaxLinesBeforeHeader = 30;
+// A data record line needs type, count, at least a 16-bit address and the checksum.
+constexpr qint64 MinDataLineLength = 12;
+// The most data records an update file may hold.
+constexpr int MaxDataRecords = 20000;
+
+// A read failed half-way through the file.
+struct TReadFailure {};
+
+class TFormatCheck {
+public:
+    TFormatCheck(TLink &link, TRecordVariant variant)
+        : link_(link), data_(DataRecordLetters(variant)), end_(EndRecordLetters(variant)) {}
+
+    int Run()
+    {
+        link_.ShowStatus(FileTexts::CheckingFormat, 0);
+        if (link_.State.StopRequested)
+            return 0;
+
+        if (!reader_.Open(link_.Surface.UpdateFileName())) {
+            link_.ShowStatus(FileTexts::ProblemReading, 0);
+            link_.Surface.ReportBox(FileTexts::CouldNotBeRead, FileTexts::FileErrorTitle, TBoxIcon::Warning);
+            return 0;
+        }
+
+        // The header: anything may stand before it, up to a limit.
+        bool headerSeen = false;
+        int skipped = 0;
+        while (!reader_.Eof()) {
+            if (!NextLine())
+                return Stopped();
+            if (line_.startsWith("S0")) {
+                headerSeen = true;
+                break;
+            }
+            if (++skipped > MaxLinesBeforeHeader)
+                return FormatError(FileTexts::FormatErrorText);
+        }
+        if (!headerSeen)
+            return FormatError(FileTexts::FormatErrorText);
+
+        // The records: data records of the variant, then its termination record. Nothing
+        // after the termination record is read.
+        int records = 0;
+        bool dataSeen = false;
+        bool endSeen = false;
+        while (!reader_.Eof()) {
+            if (!NextLine())
+                return Stopped();
+            if (line_.startsWith(data_)) {
+                dataSeen = true;
+                ++records;
+                if (length_ < MinDataLineLength)
+                    return FormatError(FileTexts::FormatErrorText);
+                const int high = TLink::HexDigitValue(line_.at(2));
+                const int low = TLink::HexDigitValue(line_.at(3));
+                if (high < 0 || low < 0)
+                    return FormatError(FileTexts::FormatErrorText);
+                // The count covers address, data and checksum, two characters a byte, after
+                // the two type and two count characters.
+                if (length_ != 2 * (16 * high + low) + 4)
+                    return FormatError(FileTexts::FormatErrorText);
+                if (records > MaxDataRecords)
+                    return FormatError(FileTexts::LimitText);
+            } else if (line_.startsWith(end_)) {
+                endSeen = true;
+                ++records;
+                break;
+            } else {
+                return FormatError(FileTexts::FormatErrorText);
+            }
+        }
+        reader_.Close();
+
+        if (headerSeen && dataSeen && endSeen)
+            return records;
+        // The file ended inside its last record, or held no data record: said on the status
+        // line only.
+        link_.ShowStatus(FileTexts::ProblemFormat, 0);
+        return 0;
+    }
+
+private:
+    // Reads the next line, handling the window's events first. False when a stop was asked
+    // for before the line; a failed read throws.
+    bool NextLine()
+    {
+        if (link_.State.StopRequested)
+            return false;
+        link_.ProcessPendingMessages();
+        if (!reader_.ReadLine(line_, &length_))
+            throw TReadFailure();
+        return true;
+    }
+
+    int Stopped()
+    {
+        reader_.Close();
+        return 0;
+    }
+
+    int FormatError(const QString &text)
+    {
+        reader_.Close();
+        link_.ShowStatus(FileTexts::ProblemFormat, 0);
+        link_.Surface.ReportBox(text, FileTexts::FormatErrorTitle, TBoxIcon::Warning);
+        return 0;
+    }
+
+    TLink &link_;
+    const QByteArray data_;
+    const QByteArray end_;
+    TTextLineReader reader_;
+    QByteArray line_;
+    qint64 length_ = 0;
+};
+
+} // namespace
+
+int CheckUpdateFileFormat(TLink &link, TRecordVariant variant)
+{
+    try {
+        TFormatCheck check(link, variant);
+        return check.Run();
+    } catch (...) {
+        // A failure on the way (the file could not be read to its end, the surface failed):
+        // the file cannot be used. Only the file warning label says so.
+        try {
+            link.Surface.SetFileWarning(FileTexts::FileNotFound);
+        } catch (...) {
+        }
+        return 0;
+    }
+}
