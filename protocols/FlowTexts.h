@@ -46,4 +46,9 @@ inline const QString ErrorFBox =
     QStringLiteral("Error 'F': Buffer full error. Please try again, or consult the help file. ");
 inline const QString ErrorFStatus = QStringLiteral("Error 'F' Buffer error occurred.  Try again.");
 inline const QString ErrorCStatus = QStringLiteral("Error 'C' Checksum error occurred.  Try again.");
+inline const QString Ready = QStringLiteral("Ready.");
+// The progress animation of the status line: Updating followed by one to four dots.
+inline const QString UpdatingDots[4] = {
+    QStringLiteral("Updating the unit."), QStringLiteral("Updating the unit.."),
+    QStringLiteral("Updating the unit..."), QStringLiteral("Updating the unit....")};
 } // namespace FlowTexts

@@ -61,8 +61,10 @@ bool TLink::SendText(const QByteArray &text)
     }
 }
 
-QByteArray TLink::ReceiveChar(int seconds)
+QByteArray TLink::ReceiveChar(int seconds, bool *timedOut)
 {
+    if (timedOut)
+        *timedOut = false;
     try {
         const qint64 start = Clock.TickCount();
         const qint64 limit = qint64(seconds) * 1000;
@@ -71,8 +73,11 @@ QByteArray TLink::ReceiveChar(int seconds)
             if (ComPort.ReadBytes(text, 1) == 1)
                 return text.left(1);
             const qint64 elapsed = Clock.TickCount() - start;
-            if (elapsed > limit)
+            if (elapsed > limit) {
+                if (timedOut)
+                    *timedOut = true;
                 return QByteArrayLiteral("t");
+            }
             ProcessPendingMessages();
             if (State.StopRequested) {
                 if (Surface.AskYesNo(LinkTexts::StopPromptText, LinkTexts::StopPromptTitle)) {

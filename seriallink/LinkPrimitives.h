@@ -34,8 +34,10 @@ public:
     bool SendText(const QByteArray &text);
 
     // Waits up to seconds for one byte: the byte, "t" on time-out, "s" when the technician
-    // confirmed Stop (or the port failed, which also sets StopRequested).
-    QByteArray ReceiveChar(int seconds);
+    // confirmed Stop (or the port failed, which also sets StopRequested). A unit byte "t"
+    // reads like a time-out; a caller that must tell them apart passes timedOut, which is set
+    // true only when no byte came within the time.
+    QByteArray ReceiveChar(int seconds, bool *timedOut = nullptr);
 
     // Sets the port name, opens and closes the port; true when that worked. The port is
     // closed afterwards in either case.

@@ -76,7 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
         TNameCase{"Ktr_SevenCharacters", 1, "KTR.S19", M::File, O::Accepted},
         TNameCase{"Ktr_SixCharactersTooShort", 1, "KTR.S1", M::File, O::TooShort},
         TNameCase{"Ktr_OtherExtension", 1, "KTR0417.TXT", M::File, O::Accepted},
-        TNameCase{"Ktr_WrongPrefix", 1, "K400417.S19", M::File, O::TypeWarning, "KTR*"},
         TNameCase{"K40_KtrFile", 2, "KTR0417.S19", M::File, O::TypeWarning, "K40*"},
         TNameCase{"K40_Match", 2, "k40_0417.s19", M::File, O::Accepted},
         TNameCase{"D40_Match", 6, "D40v2.S19", M::File, O::Accepted},

@@ -2,22 +2,16 @@
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <stdexcept>
-#include <thread>
 
 #ifdef Q_OS_UNIX
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 #include "seriallink/LinkPrimitives.h"
 #include "tests/support/RecordingSurface.h"
+#include "tests/updatefile/PipeRescue.h"
 #include "tests/updatefile/SRecordText.h"
 #include "unitsim/InProcessPort.h"
 #include "unitsim/VirtualClock.h"
@@ -181,7 +175,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TCheckCase{"S3File32Bit", V::Addr32, ThreeS3, 4, E::Valid, 5},
         TCheckCase{"S3File24Bit", V::Addr24, ThreeS3, 0, E::FormatBox, 2},
-        TCheckCase{"S3File16Bit", V::Addr16, ThreeS3, 0, E::FormatBox, 2},
         TCheckCase{"S2File", V::Addr24, [] { return Join(Lines("S2", "S8", 5)); }, 6, E::Valid, 7},
         TCheckCase{"S1File", V::Addr16, [] { return Join(Lines("S1", "S9", 1)); }, 2, E::Valid, 3},
         TCheckCase{"OtherVariantsEndRecord", V::Addr32, [] { return Join(Lines("S3", "S9", 2)); }, 0, E::FormatBox},
@@ -195,7 +188,6 @@ INSTANTIATE_TEST_SUITE_P(
         TCheckCase{"Count13At42Characters", V::Addr16, [] { return S1File(Count13Line(0)); }, 4, E::Valid},
         TCheckCase{"Count13At40Characters", V::Addr16, [] { return S1File(Count13Line(-2)); }, 0, E::FormatBox, 3},
         TCheckCase{"Count13At44Characters", V::Addr16, [] { return S1File(Count13Line(2)); }, 0, E::FormatBox, 3},
-        TCheckCase{"Count13At41Characters", V::Addr16, [] { return S1File(Count13Line(-1)); }, 0, E::FormatBox},
         TCheckCase{"LowerCaseCount", V::Addr16,
                    [] { QByteArray l = Data("S1", 1, 23); l.replace(2, 2, "1a"); return S1File(l); }, 0, E::FormatBox},
         TCheckCase{"UpperCaseCountOfSameLine", V::Addr16, [] { return S1File(Data("S1", 1, 23)); }, 4, E::Valid},
@@ -215,7 +207,6 @@ INSTANTIATE_TEST_SUITE_P(
                    [] { return Join({Header(), Data("S3", 0), Data("S3", 1)}, "\n", false); }, 0, E::Silent, 3},
         TCheckCase{"HeaderThenEnd", V::Addr16, [] { return Join({Header(), End("S9")}); }, 0, E::Silent, 2},
         TCheckCase{"CrLfLineEnds", V::Addr32, [] { return Join(Lines("S3", "S7", 3), "\r\n"); }, 4, E::Valid, 5},
-        TCheckCase{"CrLfWithoutFinalLineEnd", V::Addr32, [] { return Join(Lines("S3", "S7", 3), "\r\n", false); }, 4, E::Valid},
         TCheckCase{"CountRecordBetween", V::Addr16,
                    [] { return Join({Header(), Data("S1", 0), Record("S5", 2, 1, 0), End("S9")}); }, 0, E::FormatBox, 3},
         TCheckCase{"SecondHeaderBetween", V::Addr16,
@@ -313,6 +304,16 @@ TEST(UpdateFileFormatCheckLimits, HugeLineWithoutLineEnd)
 #endif
 }
 
+#ifdef Q_OS_LINUX
+// A file that opens but fails on reading: the check gives up with the file warning only.
+TEST(UpdateFileFormatCheckLimits, ReadFailureAfterOpening)
+{
+    TRig rig;
+    rig.Surface.FileName = QStringLiteral("/proc/self/mem");
+    RunAndCompare(rig, V::Addr32, 0, E::Unexpected, 1);
+}
+#endif
+
 #ifdef Q_OS_UNIX
 // A named pipe in place of the file is refused at once instead of waiting for a writer.
 TEST(UpdateFileFormatCheckLimits, NamedPipeDoesNotBlock)
@@ -322,32 +323,13 @@ TEST(UpdateFileFormatCheckLimits, NamedPipeDoesNotBlock)
     const QByteArray native = QFile::encodeName(path);
     ASSERT_EQ(::mkfifo(native.constData(), 0600), 0);
 
-    // Should the check block on the pipe, this opens the other end after a while so that the
-    // test ends (and fails) instead of hanging.
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false;
-    std::thread rescue([&] {
-        std::unique_lock<std::mutex> lock(m);
-        if (!cv.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) {
-            const int fd = ::open(native.constData(), O_RDWR | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-        }
-    });
-
+    const TPipeRescue rescue(native);
     QElapsedTimer timer;
     timer.start();
     TRig rig;
     rig.Surface.FileName = path;
     RunAndCompare(rig, V::Addr32, 0, E::ReadError, 0);
     EXPECT_LT(timer.elapsed(), 2000);
-    {
-        std::lock_guard<std::mutex> lock(m);
-        done = true;
-    }
-    cv.notify_one();
-    rescue.join();
 }
 #endif
 

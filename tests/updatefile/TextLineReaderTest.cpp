@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <random>
 
@@ -7,6 +8,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "tests/updatefile/PipeRescue.h"
 #include "tests/updatefile/SRecordText.h"
 #include "updatefile/TextLineReader.h"
 
@@ -125,7 +127,13 @@ TEST(TextLineReader, OpensOnlyRegularFiles)
 #ifdef Q_OS_UNIX
     const QString fifo = dir.filePath("pipe.s19");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    EXPECT_FALSE(reader.Open(fifo)); // returns at once instead of waiting for a writer
+    {
+        const TPipeRescue rescue(QFile::encodeName(fifo));
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(reader.Open(fifo));
+        EXPECT_LT(timer.elapsed(), 2000) << "waited for a writer on the pipe";
+    }
     EXPECT_FALSE(reader.Open(QStringLiteral("/dev/zero")));
 #endif
     EXPECT_FALSE(reader.IsOpen());
@@ -143,5 +151,16 @@ TEST(TextLineReader, OpensOnlyRegularFiles)
     ASSERT_TRUE(reader.Open(file));
     EXPECT_FALSE(reader.Eof());
 }
+
+#ifdef Q_OS_LINUX
+// A file that opens but cannot be read (reading this process's memory at address 0 fails).
+TEST(TextLineReader, ReadFailureIsReported)
+{
+    TTextLineReader reader;
+    ASSERT_TRUE(reader.Open(QStringLiteral("/proc/self/mem")));
+    QByteArray line;
+    EXPECT_FALSE(reader.ReadLine(line));
+}
+#endif
 
 } // namespace

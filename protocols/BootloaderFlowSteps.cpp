@@ -1,0 +1,180 @@
+#include "protocols/BootloaderFlowSteps.h"
+
+#include <QFileInfo>
+
+#include "protocols/FlowTexts.h"
+#include "updatefile/FormatCheck.h"
+
+namespace BootloaderFlowSteps {
+
+bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file)
+{
+    TOperatorSurface &surface = link.Surface;
+
+    link.ShowStatus(FlowTexts::Ready, 0);
+    surface.SetGaugeMaximum(100);
+    surface.SetGaugePosition(0);
+
+    if (!link.ProbeSelectedPort()) {
+        surface.ReportBox(FlowTexts::PortGone, FlowTexts::PortGoneTitle, TBoxIcon::Warning);
+        return false;
+    }
+
+    link.ComPort.SetBaudRate(start.BaudRate);
+    link.ComPort.OpenPort();
+
+    const QString fileName = surface.UpdateFileName();
+    if (!QFileInfo(fileName).isFile()) {
+        ClosePort(link);
+        surface.ReportBox(FlowTexts::FileGone, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
+        return false;
+    }
+
+    if (!surface.AskYesNo(start.Question, FlowTexts::BeginTitle)) {
+        ClosePort(link);
+        link.ShowStatus(LinkTexts::UserStopped, 0);
+        return false;
+    }
+
+    const int records = CheckUpdateFileFormat(link, TRecordVariant::Addr16);
+    if (records == 0) {
+        link.ShowStatus(link.State.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
+        ClosePort(link);
+        return false;
+    }
+    surface.SetGaugeMaximum(records);
+    surface.SetGaugePosition(0);
+
+    link.ComPort.PurgeQueues(true, true);
+    if (!SendBootloader(link, start.Image)) {
+        ClosePort(link);
+        link.ShowStatus(link.State.StopRequested ? FlowTexts::BootloaderStopped : FlowTexts::BootloaderFailed, 0);
+        return false;
+    }
+
+    // Contact with the freshly started bootloader. A stop confirmed during this wait ends
+    // the run as a failed contact.
+    link.ComPort.PurgeQueues(true, true);
+    if (!link.SendChar('.')) {
+        link.ShowStatus(LinkTexts::SendFailed, 1);
+        ClosePort(link);
+        return false;
+    }
+    if (link.ReceiveChar(5) != ".") {
+        link.ShowStatus(FlowTexts::NoContact, 1);
+        ClosePort(link);
+        return false;
+    }
+
+    link.ShowStatus(FlowTexts::Updating, 0);
+
+    if (!file.Open(fileName)) {
+        link.ShowStatus(FlowTexts::FileUnreadableStatus, 0);
+        surface.ReportBox(FlowTexts::FileUnreadable, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
+        ClosePort(link);
+        return false;
+    }
+    return true;
+}
+
+void ClosePort(TLink &link)
+{
+    try {
+        link.ComPort.ClosePort();
+    } catch (...) {
+    }
+}
+
+void CloseAll(TLink &link, TTextLineReader &file)
+{
+    file.Close();
+    ClosePort(link);
+}
+
+TLineKind ClassifyLine(const QByteArray &line, bool &headerSeen)
+{
+    if (!headerSeen) {
+        if (!line.startsWith("S0"))
+            return TLineKind::BeforeHeader;
+        headerSeen = true;
+        return TLineKind::Header;
+    }
+    if (line.startsWith("S9"))
+        return TLineKind::End;
+    if (line.startsWith("S1"))
+        return TLineKind::Data;
+    return TLineKind::Other;
+}
+
+int DigitAt(const QByteArray &line, int position)
+{
+    if (position < 1 || position > line.size())
+        return -1;
+    return TLink::HexDigitValue(line.at(position - 1));
+}
+
+bool StopConfirmedAtPass(TLink &link)
+{
+    if (!link.State.StopRequested)
+        return false;
+    if (link.Surface.AskYesNo(LinkTexts::StopPromptText, LinkTexts::StopPromptTitle))
+        return true;
+    link.State.StopRequested = false;
+    return false;
+}
+
+void ReportEarlyEnd(TLink &link, TTextLineReader &file)
+{
+    CloseAll(link, file);
+    link.Surface.ReportBox(FlowTexts::EofBox, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
+    link.ShowStatus(FlowTexts::EofStatus, 0);
+}
+
+void CountRecord(TLink &link, int &count, int &dotPhase)
+{
+    ++count;
+
+    // The status line shows the run is alive: no dot at the first record of a cycle of 50,
+    // then one more dot at the 10th, 20th, 30th and 40th.
+    ++dotPhase;
+    if (dotPhase == 1)
+        link.ShowStatus(FlowTexts::Updating, 0);
+    else if (dotPhase % 10 == 0 && dotPhase <= 40)
+        link.ShowStatus(FlowTexts::UpdatingDots[dotPhase / 10 - 1], 0);
+    else if (dotPhase == 50)
+        dotPhase = 0;
+
+    link.Surface.SetGaugePosition(count);
+    link.Surface.SetLinesSent(QString::number(count));
+}
+
+bool FinishUpdate(TLink &link, TTextLineReader &file)
+{
+    link.ComPort.PurgeQueues(true, true);
+    if (!link.SendChar('!')) {
+        link.ShowStatus(LinkTexts::SendFailed, 1);
+        CloseAll(link, file);
+        return false;
+    }
+    const QByteArray answer = link.ReceiveChar(5);
+    CloseAll(link, file);
+    if (answer == "s" && link.State.StopRequested) {
+        link.ShowStatus(LinkTexts::UserStopped, 0);
+        return false;
+    }
+    if (answer == "!") {
+        link.ShowStatus(FlowTexts::UpdateComplete, 0);
+        link.Surface.ReportBox(FlowTexts::UpdateDoneBox, FlowTexts::UpdateDoneTitle, TBoxIcon::Warning);
+        return true;
+    }
+    link.ShowStatus(FlowTexts::WrongResponse, 0);
+    return false;
+}
+
+void ReportUnexpected(TLink &link)
+{
+    ClosePort(link);
+    link.ShowStatus(FlowTexts::Unexpected, 0);
+}
+
+} // namespace BootloaderFlowSteps

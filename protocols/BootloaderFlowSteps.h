@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "protocols/UpdateFlows.h"
+#include "updatefile/TextLineReader.h"
+
+// The steps that the resistor-monitor and communications-module flows share: both load a RAM
+// bootloader, make contact with it, send the update file's S1 records in their own way and end
+// with the "!" exchange.
+namespace BootloaderFlowSteps {
+
+// What differs between the two flows before the records go out.
+struct TFlowStart {
+    TBaudRate BaudRate;
+    QString Question;        // the "Begin Update?" question
+    TBootloaderImage Image;
+};
+
+// From "Ready." to the open update file: probe and open the port, confirm, check the file,
+// download the bootloader, make contact and open the file. True when the record phase may
+// begin, with the port and the file open and the gauge's maximum set. False when the flow
+// has ended: the outcome is reported and the port is closed.
+bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file);
+
+// Closes the port; a failure to close is of no further interest on the way out.
+void ClosePort(TLink &link);
+
+// Closes the update file and the port.
+void CloseAll(TLink &link, TTextLineReader &file);
+
+// Lines before the first header line ("S0") play no part in an update; from the header on,
+// a line's first two characters, compared case-sensitively, say what it is.
+enum class TLineKind { BeforeHeader, Header, Data, End, Other };
+TLineKind ClassifyLine(const QByteArray &line, bool &headerSeen);
+
+// Value of the hexadecimal digit at a 1-based position of a line; -1 for anything but 0-9 and
+// A-F, and for a position beyond the line.
+int DigitAt(const QByteArray &line, int position);
+
+// The head of every pass: when Stop was pressed, asks whether to stop. True when the
+// technician chose to stop (the caller ends the flow); on No, StopRequested is cleared.
+bool StopConfirmedAtPass(TLink &link);
+
+// The file ran out before its end record: closes everything and reports it.
+void ReportEarlyEnd(TLink &link, TTextLineReader &file);
+
+// One more record acknowledged: count, status-line animation, gauge and lines-sent label.
+void CountRecord(TLink &link, int &count, int &dotPhase);
+
+// The closing exchange in place of the S9 record: "!" answered by "!". Closes the file and
+// the port and reports the outcome; true when the unit acknowledged the end.
+bool FinishUpdate(TLink &link, TTextLineReader &file);
+
+// The flow's edge for an exception: closes the port and says so on the status line.
+void ReportUnexpected(TLink &link);
+
+} // namespace BootloaderFlowSteps

@@ -1,0 +1,97 @@
+#include "protocols/UpdateFlows.h"
+
+#include <stdexcept>
+
+#include "protocols/BootloaderFlowSteps.h"
+#include "protocols/FlowTexts.h"
+
+using namespace BootloaderFlowSteps;
+
+namespace {
+
+// A record answered by something other than ".": the box (for an error letter) first, then the
+// status line. The file and the port are already closed.
+void ReportRecordAnswer(TLink &link, const QByteArray &answer)
+{
+    if (answer == "E") {
+        link.Surface.ReportBox(
+            QStringLiteral("Error 'E': Flash ROM error. Please try again, or consult the help file. "),
+            FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
+        link.ShowStatus(QStringLiteral("Error 'E': Flash ROM error.  Try again."), 0);
+    } else if (answer == "C") {
+        link.Surface.ReportBox(QStringLiteral("Error 'C': Checksum error. Please try again, or consult the help file. "),
+                               FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
+        link.ShowStatus(FlowTexts::ErrorCStatus, 0);
+    } else if (answer == "t") {
+        link.ShowStatus(FlowTexts::NoResponse, 0);
+    } else {
+        link.ShowStatus(FlowTexts::WrongResponse, 0);
+    }
+}
+
+} // namespace
+
+bool CommsModuleFlow(TLink &link)
+{
+    try {
+        TTextLineReader file;
+        const TFlowStart start{
+            br9600,
+            QStringLiteral("Please set unit to BOOTLOADER mode now  (see help file for details). Do you want to continue?"),
+            TBootloaderImage::Module};
+        if (!StartUpdate(link, start, file))
+            return false;
+
+        int recordsSent = 0;
+        int dotPhase = 0;
+        bool headerSeen = false;
+        for (;;) {
+            if (file.Eof()) {
+                ReportEarlyEnd(link, file);
+                return false;
+            }
+            if (StopConfirmedAtPass(link)) {
+                CloseAll(link, file);
+                link.ShowStatus(LinkTexts::UserStopped, 0);
+                return false;
+            }
+
+            link.ProcessPendingMessages();
+            QByteArray line;
+            if (!file.ReadLine(line))
+                throw std::runtime_error("update file read failed");
+
+            const TLineKind kind = ClassifyLine(line, headerSeen);
+            if (kind == TLineKind::End)
+                break;
+            if (kind != TLineKind::Data)
+                continue;
+
+            // One record in flight: its text, then ":" in a write of its own. Every record is
+            // written exactly once; the first answer other than "." ends the run.
+            link.ComPort.PurgeQueues(true, true);
+            if (!link.SendText(line) || !link.SendChar(':')) {
+                link.ShowStatus(LinkTexts::SendFailed, 1);
+                CloseAll(link, file);
+                return false;
+            }
+            const QByteArray answer = link.ReceiveChar(5);
+            if (answer == "s" && link.State.StopRequested) {
+                CloseAll(link, file);
+                link.ShowStatus(LinkTexts::UserStopped, 0);
+                return false;
+            }
+            if (answer != ".") {
+                CloseAll(link, file);
+                ReportRecordAnswer(link, answer);
+                return false;
+            }
+            CountRecord(link, recordsSent, dotPhase);
+        }
+
+        return FinishUpdate(link, file);
+    } catch (...) {
+        ReportUnexpected(link);
+        return false;
+    }
+}

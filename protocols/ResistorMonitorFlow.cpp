@@ -1,0 +1,162 @@
+#include "protocols/UpdateFlows.h"
+
+#include <stdexcept>
+
+#include "protocols/BootloaderFlowSteps.h"
+#include "protocols/FlowTexts.h"
+
+using namespace BootloaderFlowSteps;
+
+namespace {
+
+// A data byte answered by something other than its echo, or by nothing: close everything and
+// report it, the box (for an error letter) before the status line.
+void ReportByteAnswer(TLink &link, TTextLineReader &file, const QByteArray &answer, bool timedOut)
+{
+    CloseAll(link, file);
+
+    struct TLetter {
+        char Letter;
+        QString Box;
+        QString Status;
+    };
+    static const TLetter letters[] = {
+        {'E', QStringLiteral("Error 'E': Flash erase error. Please try again, or consult the help file. "),
+         QStringLiteral("Error 'E': Flash erase error.  Try again.")},
+        {'F', FlowTexts::ErrorFBox, FlowTexts::ErrorFStatus},
+        {'R', FlowTexts::ErrorRBox, FlowTexts::ErrorRStatus},
+        {'V', QStringLiteral("Error 'V': Byte verification error. Please try again, or consult the help file. "),
+         QStringLiteral("Error 'V': Byte verification error.  Try again.")},
+        {'S', QStringLiteral("Error 'S': Record header error. Please try again, or consult the help file. "),
+         QStringLiteral("Error 'S': Record header error.  Try again.")},
+    };
+
+    if (timedOut) {
+        link.ShowStatus(FlowTexts::NoResponse, 0);
+        return;
+    }
+    for (const TLetter &l : letters) {
+        if (answer == QByteArray(1, l.Letter)) {
+            link.Surface.ReportBox(l.Box, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
+            link.ShowStatus(l.Status, 0);
+            return;
+        }
+    }
+    link.ShowStatus(FlowTexts::WrongResponse, 0);
+}
+
+void ReportBadDigit(TLink &link, TTextLineReader &file)
+{
+    CloseAll(link, file);
+    link.ShowStatus(QStringLiteral("Hex conversion problem.  Update file may be damaged. Try again."), 0);
+}
+
+// Sends one S1 record a data byte at a time: "S", address high byte, address low byte, data
+// byte, each answered by the echo of the data byte within 5 seconds. True when every byte was
+// acknowledged; false when the flow has ended (reported, file and port closed).
+bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
+{
+    // "S1", count, four address digits, two digits per data byte, checksum.
+    const int n = (int(line.size()) - 10) / 2;
+
+    int address = 0;
+    for (int k = 5; k <= 8; ++k) {
+        const int d = DigitAt(line, k);
+        if (d < 0) {
+            ReportBadDigit(link, file);
+            return false;
+        }
+        address = 16 * address + d;
+    }
+
+    for (int i = 0; i < n; ++i) {
+        // Each byte's digits are converted just before it goes out: the bytes ahead of a bad
+        // digit have already been programmed.
+        const int high = DigitAt(line, 9 + 2 * i);
+        const int low = DigitAt(line, 10 + 2 * i);
+        if (high < 0 || low < 0) {
+            ReportBadDigit(link, file);
+            return false;
+        }
+        const int data = 16 * high + low;
+
+        link.ComPort.PurgeQueues(true, true);
+        if (!link.SendChar('S') || !link.SendChar(address >> 8) || !link.SendChar(address & 0xFF) ||
+            !link.SendChar(data)) {
+            link.ShowStatus(LinkTexts::SendFailed, 1);
+            CloseAll(link, file);
+            return false;
+        }
+
+        // The echo of a data byte 0x74 is the same text as a time-out; only a byte that really
+        // arrived can acknowledge it.
+        bool timedOut = false;
+        const QByteArray answer = link.ReceiveChar(5, &timedOut);
+        if (answer == "s" && link.State.StopRequested) {
+            CloseAll(link, file);
+            link.ShowStatus(LinkTexts::UserStopped, 0);
+            return false;
+        }
+        if (timedOut || answer != QByteArray(1, char(data))) {
+            ReportByteAnswer(link, file, answer, timedOut);
+            return false;
+        }
+
+        // Acknowledged. The address space ends at 0xFFFF: a record may end there but not go on.
+        if (address != 0xFFFF) {
+            ++address;
+        } else if (i != n - 1) {
+            link.ShowStatus(QStringLiteral("S-Record format problem. Could not complete udpate. Please try again."), 1);
+            CloseAll(link, file);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ResistorMonitorFlow(TLink &link)
+{
+    try {
+        TTextLineReader file;
+        const TFlowStart start{br19200, FlowTexts::UpdateModeQuestion, TBootloaderImage::Monitor};
+        if (!StartUpdate(link, start, file))
+            return false;
+
+        int linesSent = 0;
+        int dotPhase = 0;
+        bool headerSeen = false;
+        for (;;) {
+            if (file.Eof()) {
+                ReportEarlyEnd(link, file);
+                return false;
+            }
+            if (StopConfirmedAtPass(link)) {
+                CloseAll(link, file);
+                link.ShowStatus(LinkTexts::UserStopped, 0);
+                return false;
+            }
+
+            link.ProcessPendingMessages();
+            QByteArray line;
+            if (!file.ReadLine(line))
+                throw std::runtime_error("update file read failed");
+
+            const TLineKind kind = ClassifyLine(line, headerSeen);
+            if (kind == TLineKind::End)
+                break;
+            if (kind != TLineKind::Data)
+                continue;
+
+            if (!SendRecord(link, file, line))
+                return false;
+            CountRecord(link, linesSent, dotPhase);
+        }
+
+        return FinishUpdate(link, file);
+    } catch (...) {
+        ReportUnexpected(link);
+        return false;
+    }
+}

@@ -1,0 +1,261 @@
+#include "protocols/UpdateFlows.h"
+
+#include <QFileInfo>
+#include <limits>
+
+#include "protocols/FlowTexts.h"
+#include "updatefile/FormatCheck.h"
+#include "updatefile/TextLineReader.h"
+
+// The update of a unit whose firmware has an update mode of its own: contact and flash erase,
+// then every line of the update file, header and end record included, each followed by CR LF
+// and answered by the unit before the next one goes out ("." taken, "!" end record taken, or an
+// error letter). Up to four attempts per line. "Q" tells the unit that the technician stopped,
+// "X" restarts it after the end record.
+
+namespace {
+constexpr int AttemptsPerLine = 4;
+constexpr int AnswerTimeoutSeconds = 5;
+
+// The port and the update file as the flow holds them. Closing never raises, so it can run on
+// every way out, the exception edge included; the destructor is the safety net.
+class TFlowResources {
+public:
+    explicit TFlowResources(TCustomComPort &port) : port_(port) {}
+    ~TFlowResources() { CloseAll(); }
+
+    TTextLineReader File;
+
+    void ClosePort()
+    {
+        try {
+            port_.ClosePort();
+        } catch (...) {
+        }
+    }
+    void CloseAll()
+    {
+        try {
+            File.Close();
+        } catch (...) {
+        }
+        ClosePort();
+    }
+
+private:
+    TCustomComPort &port_;
+};
+
+// 32-bit records (S3/S7) for unit types 2, 6, 12 and 16; 24-bit (S2/S8) for 1 and 11.
+TRecordVariant UpdateModeVariant(int unitType)
+{
+    switch (unitType) {
+    case 2:
+    case 6:
+    case 12:
+    case 16:
+        return TRecordVariant::Addr32;
+    default:
+        return TRecordVariant::Addr24;
+    }
+}
+
+// The status line's small animation: it changes at acknowledged lines 1, 100, 200, 300 and 400
+// of every cycle of 500.
+void AdvanceDotAnimation(TLink &link, int &dotPhase)
+{
+    ++dotPhase;
+    switch (dotPhase) {
+    case 1: link.ShowStatus(FlowTexts::Updating, 0); break;
+    case 100: link.ShowStatus(FlowTexts::UpdatingDots[0], 0); break;
+    case 200: link.ShowStatus(FlowTexts::UpdatingDots[1], 0); break;
+    case 300: link.ShowStatus(FlowTexts::UpdatingDots[2], 0); break;
+    case 400: link.ShowStatus(FlowTexts::UpdatingDots[3], 0); break;
+    case 500: dotPhase = 0; break;
+    default: break;
+    }
+}
+
+// Tells the technician why a line was given up after its last attempt: the box (error
+// letters only) comes first, then the status line.
+void ReportFinalAnswer(TLink &link, const QByteArray &answer)
+{
+    if (answer == "C") {
+        link.Surface.ReportBox(QStringLiteral("Error 'C': Checksum error has occurred. Please try again, or consult the help file."),
+                               FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
+        link.ShowStatus(FlowTexts::ErrorCStatus, 0);
+    } else if (answer == "F") {
+        link.Surface.ReportBox(FlowTexts::ErrorFBox, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
+        link.ShowStatus(FlowTexts::ErrorFStatus, 0);
+    } else if (answer == "R") {
+        link.Surface.ReportBox(FlowTexts::ErrorRBox, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
+        link.ShowStatus(FlowTexts::ErrorRStatus, 0);
+    } else if (answer == "t") {
+        link.ShowStatus(FlowTexts::NoResponse, 0);
+    } else {
+        link.ShowStatus(FlowTexts::WrongResponse, 0);
+    }
+}
+
+void ReportFileUnreadable(TLink &link)
+{
+    link.ShowStatus(FlowTexts::FileUnreadableStatus, 0);
+    link.Surface.ReportBox(FlowTexts::FileUnreadable, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
+}
+} // namespace
+
+bool UpdateModeFlow(TLink &link)
+{
+    TOperatorSurface &surface = link.Surface;
+    TWizardState &state = link.State;
+    TFlowResources held(link.ComPort);
+
+    try {
+        // Start from a clean display.
+        link.ShowStatus(FlowTexts::Ready, 0);
+        surface.SetGaugeMaximum(100);
+        surface.SetGaugePosition(0);
+        qint64 acknowledged = 0;
+        int dotPhase = 0;
+
+        // The port chosen on the file page must still be free.
+        if (!link.ProbeSelectedPort()) {
+            surface.ReportBox(FlowTexts::PortGone, FlowTexts::PortGoneTitle, TBoxIcon::Warning);
+            return false;
+        }
+
+        // The flow owns the port from here to every return.
+        link.ComPort.SetBaudRate(br57600);
+        link.ComPort.OpenPort();
+
+        // The update file must still be there.
+        const QString fileName = surface.UpdateFileName();
+        if (!QFileInfo(fileName).isFile()) {
+            held.ClosePort();
+            surface.ReportBox(FlowTexts::FileGone, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
+            return false;
+        }
+
+        // The technician puts the unit into its update mode.
+        if (!surface.AskYesNo(FlowTexts::UpdateModeQuestion, FlowTexts::BeginTitle)) {
+            held.ClosePort();
+            link.ShowStatus(LinkTexts::UserStopped, 0);
+            return false;
+        }
+
+        // Check the file once more; its result is the gauge's maximum.
+        const int records = CheckUpdateFileFormat(link, UpdateModeVariant(state.SelectedUnit));
+        if (records <= 0) {
+            link.ShowStatus(state.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
+            held.ClosePort();
+            return false;
+        }
+
+        // The gauge runs to the number of records; nothing stale waits on the line.
+        surface.SetGaugeMaximum(records);
+        surface.SetGaugePosition(0);
+        link.ComPort.PurgeQueues(true, true);
+
+        // Contact and erase; that stage leaves its own outcome on the status line.
+        if (ContactAndErase(link) != EraseResult::Erased) {
+            held.ClosePort();
+            return false;
+        }
+
+        // Open the file for sending.
+        link.ShowStatus(FlowTexts::Updating, 0);
+        TTextLineReader &file = held.File;
+        if (!file.Open(fileName)) {
+            ReportFileUnreadable(link);
+            held.ClosePort();
+            return false;
+        }
+
+        // Line phase: one line in flight at a time.
+        for (;;) {
+            // The file ran out before the unit took the end record.
+            if (file.Eof()) {
+                held.CloseAll();
+                surface.ReportBox(FlowTexts::EofBox, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
+                link.ShowStatus(FlowTexts::EofStatus, 0);
+                return false;
+            }
+
+            // Stop pressed since the last line: ask, and tell the unit to quit on Yes.
+            if (state.StopRequested) {
+                if (surface.AskYesNo(LinkTexts::StopPromptText, LinkTexts::StopPromptTitle)) {
+                    link.SendChar('Q');
+                    held.CloseAll();
+                    link.ShowStatus(LinkTexts::UserStopped, 0);
+                    return false;
+                }
+                state.StopRequested = false;
+            }
+
+            // Keep the window alive once per line.
+            link.ProcessPendingMessages();
+
+            // The next line, without its line end. A read failure, or a line far longer than
+            // any S-record, means the file changed under us: sending it would program the unit
+            // with a line that is not the file's.
+            QByteArray line;
+            qint64 fullLength = 0;
+            if (!file.ReadLine(line, &fullLength) || fullLength > line.size()) {
+                held.CloseAll();
+                ReportFileUnreadable(link);
+                return false;
+            }
+            const QByteArray lineToSend = line + "\r\n";
+
+            // Up to four attempts; the queues are purged before each write, so a late
+            // answer to an earlier attempt is dropped.
+            QByteArray answer;
+            for (int attempt = 1; attempt <= AttemptsPerLine; ++attempt) {
+                link.ComPort.PurgeQueues(true, true);
+                if (!link.SendText(lineToSend)) {
+                    held.CloseAll();
+                    link.ShowStatus(LinkTexts::SendFailed, 1);
+                    return false;
+                }
+                answer = link.ReceiveChar(AnswerTimeoutSeconds);
+                if (answer == "s") {
+                    link.SendChar('Q');
+                    held.CloseAll();
+                    link.ShowStatus(LinkTexts::UserStopped, 0);
+                    return false;
+                }
+                if (answer == "." || answer == "!")
+                    break;
+            }
+
+            // Line taken.
+            if (answer == ".") {
+                ++acknowledged;
+                AdvanceDotAnimation(link, dotPhase);
+                surface.SetGaugePosition(int(qMin<qint64>(acknowledged, std::numeric_limits<int>::max())));
+                surface.SetLinesSent(QString::number(acknowledged));
+                continue;
+            }
+
+            // End record taken: the update is complete.
+            if (answer == "!") {
+                if (surface.AskYesNo(QStringLiteral("Update Complete.  Do you want to restart the unit (X)?  "),
+                                     QStringLiteral("Restart the unit?")))
+                    link.SendChar('X');
+                held.CloseAll();
+                link.ShowStatus(FlowTexts::UpdateComplete, 0);
+                return true;
+            }
+
+            // The line was given up.
+            held.CloseAll();
+            ReportFinalAnswer(link, answer);
+            return false;
+        }
+    } catch (...) {
+        // Anything unexpected, opening the port included.
+        held.CloseAll();
+        link.ShowStatus(FlowTexts::Unexpected, 0);
+        return false;
+    }
+}

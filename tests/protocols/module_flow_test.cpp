@@ -1,0 +1,114 @@
+// The communications module's record-by-record exchange.
+
+#include <gtest/gtest.h>
+
+#include "seriallink/LinkTexts.h"
+#include "tests/protocols/bootloader_flow_rig.h"
+
+namespace {
+
+using namespace Seen;
+
+TEST(ModuleFlow, EachRecordGoesOutWholeThenAColonInItsOwnWrite)
+{
+    TFlowRig rig(TFlowKind::Module);
+    const QByteArray a = S1(0x0100, Bytes({0x00, 0x3A, 0x2E})), b = S1(0x0103, Bytes({0x21}));
+    rig.WriteFile({HeaderLine, a, b, EndLine});
+
+    EXPECT_TRUE(rig.Run());
+
+    EXPECT_EQ(rig.Port.Writes.mid(0, 3),
+              (QList<QByteArray>{"\xF0", BootloaderBlock(TBootloaderImage::Module), "."}));
+    EXPECT_EQ(rig.RecordWrites(), (QList<QByteArray>{a, ":", b, ":", "!"}));
+    EXPECT_EQ(rig.ModuleUnit.Records, (QList<QByteArray>{a, b}));
+}
+
+TEST(ModuleFlow, CarriageReturnLineEndsAreNotSent)
+{
+    TFlowRig rig(TFlowKind::Module);
+    const QByteArray a = S1(0x0100, Bytes({0x01}));
+    QFile f(rig.Path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(HeaderLine + "\r\n" + a + "\r\n" + EndLine + "\r\n");
+    f.close();
+
+    EXPECT_TRUE(rig.Run());
+
+    EXPECT_EQ(rig.ModuleUnit.Records, QList<QByteArray>{a});
+}
+
+struct TRecordAnswer {
+    const char *Name;
+    std::optional<QByteArray> Answer; // nullopt: silence
+    QString Box;
+    QString Status;
+};
+
+class ModuleRecordAnswer : public ::testing::TestWithParam<TRecordAnswer> {};
+
+TEST_P(ModuleRecordAnswer, FirstAnswerOtherThanDotEndsTheRunWithoutRetry)
+{
+    const TRecordAnswer &a = GetParam();
+    TFlowRig rig(TFlowKind::Module);
+    const QByteArray first = S1(0x0100, Bytes({0x01})), second = S1(0x0101, Bytes({0x02}));
+    rig.WriteFile({HeaderLine, first, second, S1(0x0102, Bytes({0x03})), EndLine});
+    rig.AddFault(TUnitStage::Record, 2, a.Answer);
+
+    EXPECT_FALSE(rig.Run());
+
+    QStringList expected = FirstRecordDone(TFlowKind::Module);
+    if (!a.Box.isEmpty())
+        expected << Box(FlowTexts::UpdateErrorTitle, a.Box);
+    expected << Status(a.Status);
+    EXPECT_EQ(rig.Surface.Timeline(), expected);
+    EXPECT_EQ(rig.RecordWrites(), (QList<QByteArray>{first, ":", second, ":"}));
+    EXPECT_EQ(rig.Surface.LinesSent, "1");
+    EXPECT_EQ(rig.Surface.GaugePosition, 1);
+    EXPECT_FALSE(rig.Port.Connected());
+    EXPECT_FALSE(rig.State.StopRequested);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ModuleRecordAnswer,
+    ::testing::Values(
+        TRecordAnswer{"E", "E", "Error 'E': Flash ROM error. Please try again, or consult the help file. ",
+                      "Error 'E': Flash ROM error.  Try again."},
+        TRecordAnswer{"C", "C", "Error 'C': Checksum error. Please try again, or consult the help file. ",
+                      FlowTexts::ErrorCStatus},
+        TRecordAnswer{"Silence", std::nullopt, {}, FlowTexts::NoResponse},
+        TRecordAnswer{"ByteT", "t", {}, FlowTexts::NoResponse},
+        TRecordAnswer{"ByteSWithoutStop", "s", {}, FlowTexts::WrongResponse},
+        TRecordAnswer{"EndAnswerToARecord", "!", {}, FlowTexts::WrongResponse},
+        TRecordAnswer{"OtherByte", "x", {}, FlowTexts::WrongResponse}),
+    [](const auto &info) { return std::string(info.param.Name); });
+
+struct TWriteFailure {
+    const char *Name;
+    QByteArray Failing; // the write that fails
+    int Writes;         // writes recorded after contact
+};
+
+class ModuleWriteFailure : public ::testing::TestWithParam<TWriteFailure> {};
+
+TEST_P(ModuleWriteFailure, FailedWriteOfARecordOrItsColon)
+{
+    TFlowRig rig(TFlowKind::Module);
+    const QByteArray first = S1(0x0100, Bytes({0x01}));
+    rig.WriteFile({HeaderLine, first, EndLine});
+    const QByteArray failing = GetParam().Failing;
+    rig.Port.WriteFault = [failing](const QByteArray &b) { return b == failing ? -1 : int(b.size()); };
+
+    EXPECT_FALSE(rig.Run());
+
+    EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Module) << Status(LinkTexts::SendFailed));
+    EXPECT_EQ(rig.Clock.TickCount() - rig.Surface.Seen.last().At, 1000);
+    EXPECT_EQ(rig.RecordWrites().size(), GetParam().Writes);
+    EXPECT_FALSE(rig.Port.Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, ModuleWriteFailure,
+                         ::testing::Values(TWriteFailure{"Record", S1(0x0100, Bytes({0x01})), 0},
+                                           TWriteFailure{"Colon", ":", 1}),
+                         [](const auto &info) { return std::string(info.param.Name); });
+
+} // namespace

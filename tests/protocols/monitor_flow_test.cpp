@@ -1,0 +1,191 @@
+// The resistor monitor's byte-by-byte exchange: echoes, error letters, the address limit and
+// hexadecimal digits.
+
+#include <gtest/gtest.h>
+
+#include "seriallink/LinkTexts.h"
+#include "tests/protocols/bootloader_flow_rig.h"
+
+namespace {
+
+using namespace Seen;
+
+const QString HexProblem = QStringLiteral("Hex conversion problem.  Update file may be damaged. Try again.");
+const QString AddressProblem =
+    QStringLiteral("S-Record format problem. Could not complete udpate. Please try again.");
+
+TEST(MonitorFlow, SendsFourSingleByteWritesPerDataByte)
+{
+    TFlowRig rig(TFlowKind::Monitor);
+    rig.WriteFile({HeaderLine, S1(0x12AB, Bytes({0x00, 0x5A})), EndLine});
+
+    EXPECT_TRUE(rig.Run());
+
+    const QList<QByteArray> expected{"S", "\x12", "\xAB", QByteArray(1, '\0'), "S", "\x12", "\xAC", "Z", "!"};
+    EXPECT_EQ(rig.RecordWrites(), expected);
+}
+
+TEST(MonitorFlow, EchoesThatLookLikeLettersOrSpecialResultsAcknowledge)
+{
+    // Data bytes equal to the error letters, to the time-out and stop texts, and to the
+    // contact and end characters are acknowledged by their echo.
+    TFlowRig rig(TFlowKind::Monitor);
+    rig.WriteFile({HeaderLine, S1(0x4000, "EFRVS"), S1(0x4005, "ts.!"), EndLine});
+
+    EXPECT_TRUE(rig.Run());
+
+    EXPECT_EQ(rig.MonitorUnit.Programmed, ProgramOf(rig.Lines));
+    EXPECT_EQ(rig.MonitorUnit.Programmed.size(), 9);
+    EXPECT_EQ(rig.Surface.LinesSent, "2");
+}
+
+TEST(MonitorFlow, SilentUnitOnDataByteLikeTheTimeOutTextFails)
+{
+    // 0x74 is "t": a time-out must not pass for its echo.
+    TFlowRig rig(TFlowKind::Monitor);
+    rig.WriteFile({HeaderLine, S1(0x4000, Bytes({0x10, 0x74, 0x11})), EndLine});
+    rig.AddFault(TUnitStage::Byte, 2, std::nullopt);
+    qint64 sentAt = -1;
+    rig.OnceLastWrite("t", [&] { sentAt = rig.Clock.TickCount(); });
+
+    EXPECT_FALSE(rig.Run());
+
+    EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor) << Status(FlowTexts::NoResponse));
+    EXPECT_GT(rig.Surface.Seen.last().At - sentAt, 5000);
+    EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), QList<int>{0x4000});
+    EXPECT_EQ(rig.RecordWrites().size(), 8); // the third byte never went out
+    EXPECT_FALSE(rig.Port.Connected());
+}
+
+struct TByteAnswer {
+    const char *Name;
+    std::optional<QByteArray> Answer; // nullopt: silence
+    QString Box;                      // empty: no box
+    QString Status;
+};
+
+class MonitorByteAnswer : public ::testing::TestWithParam<TByteAnswer> {};
+
+TEST_P(MonitorByteAnswer, FirstWrongAnswerEndsTheRun)
+{
+    const TByteAnswer &a = GetParam();
+    TFlowRig rig(TFlowKind::Monitor);
+    rig.WriteFile({HeaderLine, S1(0x4000, Bytes({0x10, 0x20, 0x30})), S1(0x4003, Bytes({0x40})), EndLine});
+    rig.AddFault(TUnitStage::Byte, 2, a.Answer);
+
+    EXPECT_FALSE(rig.Run());
+
+    QStringList expected = Contacted(TFlowKind::Monitor);
+    if (!a.Box.isEmpty())
+        expected << Box(FlowTexts::UpdateErrorTitle, a.Box);
+    expected << Status(a.Status);
+    EXPECT_EQ(rig.Surface.Timeline(), expected);
+    EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), QList<int>{0x4000});
+    EXPECT_EQ(rig.RecordWrites().size(), 8);
+    EXPECT_FALSE(rig.Port.Connected());
+    EXPECT_FALSE(rig.State.StopRequested);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, MonitorByteAnswer,
+    ::testing::Values(
+        TByteAnswer{"E", "E", "Error 'E': Flash erase error. Please try again, or consult the help file. ",
+                    "Error 'E': Flash erase error.  Try again."},
+        TByteAnswer{"F", "F", FlowTexts::ErrorFBox, FlowTexts::ErrorFStatus},
+        TByteAnswer{"R", "R", FlowTexts::ErrorRBox, FlowTexts::ErrorRStatus},
+        TByteAnswer{"V", "V", "Error 'V': Byte verification error. Please try again, or consult the help file. ",
+                    "Error 'V': Byte verification error.  Try again."},
+        TByteAnswer{"S", "S", "Error 'S': Record header error. Please try again, or consult the help file. ",
+                    "Error 'S': Record header error.  Try again."},
+        TByteAnswer{"Silence", std::nullopt, {}, FlowTexts::NoResponse},
+        // A byte "t" that came from the unit is an answer, not a time-out.
+        TByteAnswer{"ByteT", "t", {}, FlowTexts::WrongResponse},
+        TByteAnswer{"ByteSWithoutStop", "s", {}, FlowTexts::WrongResponse},
+        TByteAnswer{"OtherByte", "x", {}, FlowTexts::WrongResponse},
+        TByteAnswer{"EchoOfAnotherByte", "\x30", {}, FlowTexts::WrongResponse}),
+    [](const auto &info) { return std::string(info.param.Name); });
+
+TEST(MonitorFlow, AddressFFFFMayEndARecord)
+{
+    TFlowRig rig(TFlowKind::Monitor);
+    rig.WriteFile({HeaderLine, S1(0xFFFD, Bytes({0x01, 0x02, 0x03})), EndLine});
+
+    EXPECT_TRUE(rig.Run());
+
+    EXPECT_EQ(rig.MonitorUnit.Programmed, ProgramOf(rig.Lines));
+    EXPECT_EQ(rig.MonitorUnit.Programmed.lastKey(), 0xFFFF);
+}
+
+TEST(MonitorFlow, RecordRunningPastFFFFFailsAfterTheByteAtFFFF)
+{
+    TFlowRig rig(TFlowKind::Monitor);
+    rig.WriteFile({HeaderLine, S1(0xFFFE, Bytes({0x01, 0x02, 0x03})), EndLine});
+
+    EXPECT_FALSE(rig.Run());
+
+    EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor) << Status(AddressProblem));
+    EXPECT_EQ(rig.Clock.TickCount() - rig.Surface.Seen.last().At, 1000);
+    EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), (QList<int>{0xFFFE, 0xFFFF}));
+    EXPECT_EQ(rig.RecordWrites().size(), 8);
+    EXPECT_FALSE(rig.Port.Connected());
+}
+
+struct TBadDigit {
+    const char *Name;
+    QByteArray Record;        // the second record, with a digit the unit's protocol rejects
+    QList<int> Programmed;    // addresses programmed before the run ended
+};
+
+class MonitorBadDigit : public ::testing::TestWithParam<TBadDigit> {};
+
+TEST_P(MonitorBadDigit, EndsWithHexConversionProblem)
+{
+    TFlowRig rig(TFlowKind::Monitor);
+    rig.WriteFile({HeaderLine, S1(0x1000, Bytes({0x01})), GetParam().Record, EndLine});
+
+    EXPECT_FALSE(rig.Run());
+
+    EXPECT_EQ(rig.Surface.Timeline(), FirstRecordDone(TFlowKind::Monitor) << Status(HexProblem));
+    EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), GetParam().Programmed);
+    EXPECT_EQ(rig.RecordWrites().size(), 4 * GetParam().Programmed.size());
+    EXPECT_FALSE(rig.Port.Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Digits, MonitorBadDigit,
+    ::testing::Values(TBadDigit{"LowerCaseInAddress", "S1062a00010203CB", {0x1000}},
+                      TBadDigit{"LowerCaseInDataAfterTwoBytes", "S10620000102a3CB", {0x1000, 0x2000, 0x2001}},
+                      TBadDigit{"NonDigitInData", "S106200001G203CB", {0x1000, 0x2000}}),
+    [](const auto &info) { return std::string(info.param.Name); });
+
+TEST(MonitorFlow, StopConfirmedWhileWaitingForAnEcho)
+{
+    TFlowRig rig(TFlowKind::Monitor);
+    rig.WriteFile({HeaderLine, S1(0x1000, Bytes({0x01, 0x02})), EndLine});
+    rig.AddFault(TUnitStage::Byte, 2, std::nullopt);
+    rig.OnceLastWrite("\x02", [&] { rig.State.StopRequested = true; });
+
+    EXPECT_FALSE(rig.Run());
+
+    EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor)
+                                          << Ask(LinkTexts::StopPromptTitle, LinkTexts::StopPromptText, true)
+                                          << Status(LinkTexts::UserStopped) << Status(LinkTexts::UserStopped));
+    EXPECT_FALSE(rig.Port.Connected());
+}
+
+TEST(MonitorFlow, FailedWriteOfADataByteCommand)
+{
+    TFlowRig rig(TFlowKind::Monitor);
+    rig.WriteFile({HeaderLine, S1(0x1000, Bytes({0x01, 0x02})), EndLine});
+    int writes = 0;
+    rig.Port.WriteFault = [&](const QByteArray &b) { return ++writes == 3 + 6 ? -1 : int(b.size()); };
+
+    EXPECT_FALSE(rig.Run());
+
+    EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor) << Status(LinkTexts::SendFailed));
+    EXPECT_EQ(rig.Clock.TickCount() - rig.Surface.Seen.last().At, 1000);
+    EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), QList<int>{0x1000});
+    EXPECT_FALSE(rig.Port.Connected());
+}
+
+} // namespace
