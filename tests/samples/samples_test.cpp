@@ -12,9 +12,11 @@
 #include <QTemporaryDir>
 #include <set>
 
+#include "protocols/UpdateFlows.h"
 #include "seriallink/LinkPrimitives.h"
 #include "tests/support/RecordingSurface.h"
 #include "unitsim/InProcessPort.h"
+#include "unitsim/UnitFamilies.h"
 #include "unitsim/VirtualClock.h"
 #include "updatefile/FileNameRules.h"
 #include "updatefile/FormatCheck.h"
@@ -209,6 +211,70 @@ TEST_P(SampleFile, IsWellFormedInEveryFieldAndStaysInItsAddressRange)
     ASSERT_FALSE(addresses.empty());
     EXPECT_EQ(*addresses.begin(), GetParam().LowestAddress);
     EXPECT_EQ(*addresses.rbegin(), GetParam().HighestAddress);
+}
+
+// The whole update of each sample against a simulated unit of its family on virtual time: the
+// flow ends with "Update complete." and the unit has received exactly the file's contents.
+TEST_P(SampleFile, UpdatesASimulatedUnitOfItsFamilyWithExactlyItsContents)
+{
+    const TUnitType *type = FindUnitType(GetParam().UnitType);
+    ASSERT_NE(type, nullptr);
+    QList<QByteArray> lines = ReadAll(Path()).split('\n');
+    lines.removeLast();
+
+    TVirtualClock clock;
+    TUpdateModeUnit updateModeUnit;
+    TMonitorUnit monitorUnit;
+    TModuleUnit moduleUnit;
+    TUnitModel *unit = type->Flow == TUpdateFlowKind::UpdateMode        ? static_cast<TUnitModel *>(&updateModeUnit)
+                       : type->Flow == TUpdateFlowKind::ResistorMonitor ? static_cast<TUnitModel *>(&monitorUnit)
+                                                                        : static_cast<TUnitModel *>(&moduleUnit);
+    TInProcessPort port(clock, unit);
+    TWizardState state;
+    state.SelectedUnit = GetParam().UnitType;
+    TRecordingSurface surface(&clock);
+    surface.FileName = Path();
+    TLink link(surface, port, clock, state);
+
+    bool ok = false;
+    int linesSent = 0;
+    switch (type->Flow) {
+    case TUpdateFlowKind::UpdateMode:
+        ok = UpdateModeFlow(link);
+        EXPECT_EQ(updateModeUnit.Accepted, lines) << "every line, header and end record included";
+        linesSent = GetParam().DataRecords + 1; // the header counts, the end record does not
+        break;
+    case TUpdateFlowKind::ResistorMonitor: {
+        ok = ResistorMonitorFlow(link);
+        QMap<int, quint8> program;
+        for (const QByteArray &line : lines) {
+            TRecord rec;
+            QString why;
+            ASSERT_TRUE(ParseRecord(line, rec, why));
+            if (rec.Type == '1')
+                for (int k = 0; k < rec.Data.size(); ++k)
+                    program[int(rec.Address) + k] = quint8(rec.Data[k]);
+        }
+        EXPECT_TRUE(monitorUnit.BlockMatchesImage);
+        EXPECT_EQ(monitorUnit.Programmed, program);
+        linesSent = GetParam().DataRecords;
+        break;
+    }
+    case TUpdateFlowKind::CommsModule: {
+        ok = CommsModuleFlow(link);
+        QList<QByteArray> records;
+        for (const QByteArray &line : lines)
+            if (line.startsWith("S1"))
+                records << line;
+        EXPECT_TRUE(moduleUnit.BlockMatchesImage);
+        EXPECT_EQ(moduleUnit.Records, records);
+        linesSent = GetParam().DataRecords;
+        break;
+    }
+    }
+    EXPECT_TRUE(ok) << qPrintable(surface.Timeline().join('\n'));
+    EXPECT_EQ(surface.StatusText(), QStringLiteral("Update complete."));
+    EXPECT_EQ(surface.LinesSent, QString::number(linesSent));
 }
 
 INSTANTIATE_TEST_SUITE_P(Committed, SampleFile, ::testing::ValuesIn(SampleCases),
