@@ -37,7 +37,7 @@ void TPtyUnit::SendToHost(const QByteArray &bytes, qint64 delayMs)
         std::lock_guard lock(answersMutex_);
         answers_.emplace(TClock::now() + std::chrono::milliseconds(std::max<qint64>(delayMs, 0)), bytes);
     }
-    if (std::this_thread::get_id() != thread_.get_id())
+    if (std::this_thread::get_id() != unitThread_.load())
         Wake();
 }
 
@@ -271,6 +271,7 @@ void TPtyUnit::ReadInput(TClock::time_point now)
 
 void TPtyUnit::Run()
 {
+    unitThread_ = std::this_thread::get_id();
     bool hungUp = false;
     while (!stop_) {
         const auto now = TClock::now();
