@@ -42,16 +42,16 @@ struct TFilePlan {
 // each data byte costs one exchange with the unit, and their data ends exactly at 0xFFFF
 // (the top of the monitor's address space) with a short vector table; communications modules
 // send one record per exchange at 9600 baud.
-struct TSampleSpec {
+struct TSampleEntry {
     int UnitType;
     const char *FileName;
     int Variant;
     std::vector<TSegment> Segments;
 };
 
-const std::vector<TSampleSpec> &SampleSet()
+const std::vector<TSampleEntry> &SampleSet()
 {
-    static const std::vector<TSampleSpec> set = {
+    static const std::vector<TSampleEntry> set = {
         // update-mode relays, 32-bit addresses (S3/S7)
         {2, "K400170.s19", 32, {{0x00100000, 256, 16}}},
         {6, "D400170.s19", 32, {{0x00100000, 256, 16}}},
@@ -176,13 +176,13 @@ std::string StripExtension(const std::string &name)
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-TFilePlan PlanFromSpec(const TSampleSpec &spec)
+TFilePlan PlanFromEntry(const TSampleEntry &entry)
 {
     TFilePlan plan;
-    plan.FileName = spec.FileName;
-    plan.Variant = spec.Variant;
-    plan.Segments = spec.Segments;
-    plan.Entry = spec.Segments.front().Base;
+    plan.FileName = entry.FileName;
+    plan.Variant = entry.Variant;
+    plan.Segments = entry.Segments;
+    plan.Entry = entry.Segments.front().Base;
     plan.Seed = NameSeed(plan.FileName);
     plan.Header = StripExtension(plan.FileName);
     return plan;
@@ -251,9 +251,9 @@ int Fail(const std::string &why)
 
 int WriteSampleSet(const std::string &dir)
 {
-    for (const TSampleSpec &spec : SampleSet()) {
-        const std::string path = dir + "/" + spec.FileName;
-        if (!WriteFile(path, Render(PlanFromSpec(spec)))) {
+    for (const TSampleEntry &entry : SampleSet()) {
+        const std::string path = dir + "/" + entry.FileName;
+        if (!WriteFile(path, Render(PlanFromEntry(entry)))) {
             std::cerr << "make_samples: cannot write " << path << "\n";
             return 1;
         }
@@ -324,11 +324,11 @@ int main(int argc, char **argv)
     }
 
     if (list) {
-        for (const TSampleSpec &spec : SampleSet()) {
+        for (const TSampleEntry &entry : SampleSet()) {
             int records = 0;
-            for (const TSegment &seg : spec.Segments)
+            for (const TSegment &seg : entry.Segments)
                 records += seg.Records;
-            std::cout << spec.UnitType << '\t' << spec.FileName << '\t' << records << '\n';
+            std::cout << entry.UnitType << '\t' << entry.FileName << '\t' << records << '\n';
         }
         return 0;
     }
