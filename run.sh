@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Sets up what Varnel needs on a Debian/Ubuntu machine, builds it, and then either starts it
-# (./run.sh) or runs the whole test suite (./run.sh test).
+# Sets up what Varnel needs on a Debian/Ubuntu machine and builds it, then:
+#   ./run.sh        starts Varnel beside a simulated unit (varnel-demo), so that a whole update
+#                   can be tried without hardware; with no display it runs the same demo headless,
+#                   a scripted technician updating a simulated TVR-4200 relay;
+#   ./run.sh test   runs the whole test suite.
+# The program for real hardware is build/app/varnel.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -8,7 +12,7 @@ PACKAGES=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-wine
+  fonts-wine xvfb xdotool
 )
 
 missing=()
@@ -34,7 +38,11 @@ case "${1:-}" in
     ctest --output-on-failure -j"$(nproc)"
     ;;
   "")
-    exec "$BUILD_DIR/app/varnel"
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+      echo "No display: running the demonstration headless."
+      exec "$BUILD_DIR/app/varnel-demo" --headless --screenshot "$PWD/$BUILD_DIR/varnel-demo.png"
+    fi
+    exec "$BUILD_DIR/app/varnel-demo"
     ;;
   *)
     echo "usage: ./run.sh [test]" >&2

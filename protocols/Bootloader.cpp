@@ -62,7 +62,7 @@ QByteArray BootloaderBlock(TBootloaderImage image)
 bool SendBootloader(TLink &link, TBootloaderImage image)
 {
     try {
-        link.ShowStatus(QStringLiteral("Preparing bootloader code."), 2);
+        link.ShowStatus(QString::fromLatin1("Preparing bootloader code."), 2);
 
         const QByteArray block = BootloaderBlock(image);
         if (block.isEmpty())
@@ -72,7 +72,7 @@ bool SendBootloader(TLink &link, TBootloaderImage image)
         if (link.State.StopRequested)
             return false;
 
-        link.ShowStatus(QStringLiteral("Sending bootloader code to unit..."), 2);
+        link.ShowStatus(QString::fromLatin1("Sending bootloader code to unit..."), 2);
 
         // The lead-in byte goes out on its own, then the whole block in one write.
         if (!link.SendChar(0xF0)) {
@@ -84,7 +84,7 @@ bool SendBootloader(TLink &link, TBootloaderImage image)
             return false;
         }
 
-        link.ShowStatus(QStringLiteral("Bootloader file sent. Waiting for unit to begin algorithm..."), 2);
+        link.ShowStatus(QString::fromLatin1("Bootloader file sent. Waiting for unit to begin algorithm..."), 2);
         if (link.State.StopRequested)
             return false;
 

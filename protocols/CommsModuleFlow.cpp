@@ -15,11 +15,11 @@ void ReportRecordAnswer(TLink &link, const QByteArray &answer)
 {
     if (answer == "E") {
         link.Surface.ReportBox(
-            QStringLiteral("Error 'E': Flash ROM error. Please try again, or consult the help file. "),
+            QString::fromLatin1("Error 'E': Flash ROM error. Please try again, or consult the help file. "),
             FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
-        link.ShowStatus(QStringLiteral("Error 'E': Flash ROM error.  Try again."), 0);
+        link.ShowStatus(QString::fromLatin1("Error 'E': Flash ROM error.  Try again."), 0);
     } else if (answer == "C") {
-        link.Surface.ReportBox(QStringLiteral("Error 'C': Checksum error. Please try again, or consult the help file. "),
+        link.Surface.ReportBox(QString::fromLatin1("Error 'C': Checksum error. Please try again, or consult the help file. "),
                                FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
         link.ShowStatus(FlowTexts::ErrorCStatus, 0);
     } else if (answer == "t") {
@@ -37,7 +37,7 @@ bool CommsModuleFlow(TLink &link)
         TTextLineReader file;
         const TFlowStart start{
             br9600,
-            QStringLiteral("Please set unit to BOOTLOADER mode now  (see help file for details). Do you want to continue?"),
+            QString::fromLatin1("Please set unit to BOOTLOADER mode now  (see help file for details). Do you want to continue?"),
             TBootloaderImage::Module};
         if (!StartUpdate(link, start, file))
             return false;

@@ -21,14 +21,14 @@ void ReportByteAnswer(TLink &link, TTextLineReader &file, const QByteArray &answ
         QString Status;
     };
     static const TLetter letters[] = {
-        {'E', QStringLiteral("Error 'E': Flash erase error. Please try again, or consult the help file. "),
-         QStringLiteral("Error 'E': Flash erase error.  Try again.")},
+        {'E', QString::fromLatin1("Error 'E': Flash erase error. Please try again, or consult the help file. "),
+         QString::fromLatin1("Error 'E': Flash erase error.  Try again.")},
         {'F', FlowTexts::ErrorFBox, FlowTexts::ErrorFStatus},
         {'R', FlowTexts::ErrorRBox, FlowTexts::ErrorRStatus},
-        {'V', QStringLiteral("Error 'V': Byte verification error. Please try again, or consult the help file. "),
-         QStringLiteral("Error 'V': Byte verification error.  Try again.")},
-        {'S', QStringLiteral("Error 'S': Record header error. Please try again, or consult the help file. "),
-         QStringLiteral("Error 'S': Record header error.  Try again.")},
+        {'V', QString::fromLatin1("Error 'V': Byte verification error. Please try again, or consult the help file. "),
+         QString::fromLatin1("Error 'V': Byte verification error.  Try again.")},
+        {'S', QString::fromLatin1("Error 'S': Record header error. Please try again, or consult the help file. "),
+         QString::fromLatin1("Error 'S': Record header error.  Try again.")},
     };
 
     if (timedOut) {
@@ -48,7 +48,7 @@ void ReportByteAnswer(TLink &link, TTextLineReader &file, const QByteArray &answ
 void ReportBadDigit(TLink &link, TTextLineReader &file)
 {
     CloseAll(link, file);
-    link.ShowStatus(QStringLiteral("Hex conversion problem.  Update file may be damaged. Try again."), 0);
+    link.ShowStatus(QString::fromLatin1("Hex conversion problem.  Update file may be damaged. Try again."), 0);
 }
 
 // Sends one S1 record a data byte at a time: "S", address high byte, address low byte, data
@@ -106,7 +106,7 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         if (address != 0xFFFF) {
             ++address;
         } else if (i != n - 1) {
-            link.ShowStatus(QStringLiteral("S-Record format problem. Could not complete udpate. Please try again."), 1);
+            link.ShowStatus(QString::fromLatin1("S-Record format problem. Could not complete udpate. Please try again."), 1);
             CloseAll(link, file);
             return false;
         }

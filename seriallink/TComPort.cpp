@@ -60,7 +60,7 @@ int TComPort::WriteTimeoutMs(qsizetype n)
 void TComPort::DoOpen()
 {
     auto serial = std::make_unique<QSerialPort>();
-    serial->setPortName(PortDeviceLocation(Port()));
+    serial->setPortName(DeviceLocation(Port()));
     // Qt's defaults (9600 8N1, no flow control) apply with the open; the real settings follow
     // once the device is ours, so that a rejected setting is told apart from a failed open.
     if (!serial->open(QIODevice::ReadWrite)) {
@@ -190,4 +190,9 @@ void TComPort::ListSerialPorts(QStringList &list)
     names << ExtraPortNames();
     SortPortNames(names);
     list = names;
+}
+
+QString TComPort::DeviceLocation(const QString &name) const
+{
+    return PortDeviceLocation(name);
 }

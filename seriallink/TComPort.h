@@ -24,6 +24,10 @@ public:
     static int WriteTimeoutMs(qsizetype n);
 
 protected:
+    // The device a port name opens (see PortDeviceLocation); a port that lists names of its own
+    // maps them here.
+    virtual QString DeviceLocation(const QString &name) const;
+
     void DoOpen() override;
     void DoClose() override;
     void DoApplyBaudRate() override;

@@ -40,7 +40,7 @@ void TPtyUnit::SendToHost(const QByteArray &bytes, qint64 delayMs)
         std::lock_guard lock(answersMutex_);
         answers_.emplace(TClock::now() + std::chrono::milliseconds(std::max<qint64>(delayMs, 0)), bytes);
     }
-    if (std::this_thread::get_id() != thread_.get_id())
+    if (std::this_thread::get_id() != unitThread_.load())
         Wake();
 }
 
@@ -339,6 +339,7 @@ void TPtyUnit::ReadInput(TClock::time_point now)
 
 void TPtyUnit::Run()
 {
+    unitThread_ = std::this_thread::get_id();
 #ifdef __linux__
     // A paced line wakes this thread for every byte; the default timer slack (50 us) would
     // stretch each byte time at high bit rates.

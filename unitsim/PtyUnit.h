@@ -109,6 +109,7 @@ private:
     QString slavePath_;
     QString linkPath_;
     std::thread thread_;
+    std::atomic<std::thread::id> unitThread_{};
     std::atomic<bool> stop_{false};
 
     std::mutex answersMutex_;

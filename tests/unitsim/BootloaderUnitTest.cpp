@@ -20,12 +20,6 @@ QByteArray DataByte(int address, int data)
     return command;
 }
 
-TEST(BootloaderBlocks, HaveTheSizesTheUnitsWaitFor)
-{
-    ASSERT_EQ(BootloaderBlock(TBootloaderImage::Monitor).size(), TMonitorUnit::BlockSize);
-    ASSERT_EQ(BootloaderBlock(TBootloaderImage::Module).size(), TModuleUnit::BlockSize);
-}
-
 // --- resistor monitor ---
 
 struct TLoadedMonitor {
@@ -221,19 +215,6 @@ INSTANTIATE_TEST_SUITE_P(Table, ModuleRecordFaults,
                                            TRecordFault{"record@1=E*1", "E..", 2},
                                            TRecordFault{"record=silent*1", "-..", 2},
                                            TRecordFault{"record@3=s", "..s", 2}));
-
-TEST(ModuleUnit, EndSilenceAndStrayBytesBeforeDownload)
-{
-    TCaptureLine line;
-    TModuleUnit unit(ScriptOf({"end=silent"}));
-    unit.AttachLine(&line);
-    unit.FromHost(".S1:!");
-    EXPECT_EQ(unit.StrayBytes, 5);
-    unit.FromHost(Download(TBootloaderImage::Module) + ".!!");
-    EXPECT_EQ(line.All(), ".");
-    EXPECT_FALSE(unit.Finished);
-    EXPECT_EQ(unit.EndCommands, 2);
-}
 
 // --- any family ---
 

@@ -81,16 +81,6 @@ TEST(FaultScriptTake, RuleAppliesItsCountThenTheUnitRecovers)
     EXPECT_FALSE(script.Take(TUnitStage::Record, 2, answer)) << "another stage";
 }
 
-TEST(FaultScriptTake, EveryItemRuleWithoutCountNeverWearsOut)
-{
-    TFaultScript script = ScriptOf({"erase=silent"});
-    for (int index = 1; index <= 50; ++index) {
-        std::optional<QByteArray> answer = QByteArray("x");
-        ASSERT_TRUE(script.Take(TUnitStage::Erase, index, answer));
-        EXPECT_FALSE(answer.has_value());
-    }
-}
-
 TEST(FaultScriptTake, FirstApplicableRuleWinsAndSpentRulesFallThrough)
 {
     TFaultScript script = ScriptOf({"byte@4=R*1", "byte=V*2", "byte@4=E"});

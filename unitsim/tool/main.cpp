@@ -285,7 +285,8 @@ int main(int argc, char **argv)
                  link.toLocal8Bit().constData());
 
     using namespace std::chrono;
-    std::optional<steady_clock::time_point> finishedAt;
+    bool waitingForRestart = false;
+    steady_clock::time_point finishedAt = steady_clock::now();
     int signal = 0;
     for (;;) {
         const timespec tick{0, 100'000'000};
@@ -307,16 +308,18 @@ int main(int argc, char **argv)
         if (ended)
             break;
         if (!finished || !awaitsRestart) {
-            finishedAt.reset();
+            waitingForRestart = false;
             if (finished)
                 break;
             continue;
         }
         // An update-mode unit that answered "!" waits a while for the restart command.
-        if (!finishedAt)
+        if (!waitingForRestart) {
+            waitingForRestart = true;
             finishedAt = steady_clock::now();
-        else if (steady_clock::now() - *finishedAt >= seconds(10))
+        } else if (steady_clock::now() - finishedAt >= seconds(10)) {
             break;
+        }
     }
     pty.Stop();
 

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "seriallink/TComPort.h"
+
+// The serial port of the demonstration: the system's ports, plus the simulated unit's
+// pseudo-terminal under a clear name.
+class TDemoComPort : public TComPort {
+public:
+    static constexpr const char *SimulatedPortName = "Simulated unit";
+
+    explicit TDemoComPort(const QString &simulatedDevice) : device_(simulatedDevice) {}
+
+    void ListSerialPorts(QStringList &list) override
+    {
+        TComPort::ListSerialPorts(list);
+        list.append(QString::fromLatin1(SimulatedPortName));
+        SortPortNames(list);
+    }
+
+protected:
+    QString DeviceLocation(const QString &name) const override
+    {
+        if (name == QLatin1String(SimulatedPortName))
+            return device_;
+        return TComPort::DeviceLocation(name);
+    }
+
+private:
+    QString device_;
+};

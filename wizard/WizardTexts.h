@@ -1,0 +1,52 @@
+#pragma once
+
+// Texts that the wizard shows, each written once. A "%s" is filled in by FormatText, in order.
+namespace WizardTexts {
+inline constexpr const char *Ready = "Ready.";
+inline constexpr const char *NextCaption = "Next >";
+inline constexpr const char *BeginCaption = "Begin";
+inline constexpr const char *ExitCaption = "Exit";
+inline constexpr const char *StopCaption = "Stop";
+inline constexpr const char *BusySuffix = " (busy)";
+
+inline constexpr const char *CaptionVersion = " version ";
+inline constexpr const char *ProductSelect =
+    "Please select a specific unit type to update. Before you attempt to update any unit, please "
+    "visit %s and download the appropriate firmware update.";
+
+inline constexpr const char *SummaryUnit = "Selected unit to update: %s";
+inline constexpr const char *SummaryFile = "Update file: ";
+inline constexpr const char *SummaryPort = "Port selected: ";
+
+inline constexpr const char *PortGoneTitle = "COM port not available";
+inline constexpr const char *PortGone =
+    "The selected COM port is no longer available.  Press OK to rescan available COM ports.";
+
+inline constexpr const char *AlreadyRunningTitle = "Loading Error";
+inline constexpr const char *AlreadyRunning =
+    "There is already an instance of %s running.\nYou cannot run more than one instance of %s.";
+inline constexpr const char *InstanceNameFormat = "%s.SEMAPHORE";
+
+inline constexpr const char *Welcome =
+    "Welcome to %s - a firmware update application for the following %s products:\n\n";
+inline constexpr const char *WelcomeClosing =
+    "\n\nPlease review the help section for detailed instructions\nbefore beginning any update.";
+
+inline constexpr const char *HelpErrorTitle = "Help File Open Error";
+inline constexpr const char *HelpNoMemory =
+    "There was not enough memory available to open the web browser.\nTry closing other programs or "
+    "restarting your computer.";
+inline constexpr const char *HelpNotFound =
+    "The help file that is distributed with %s was not found.\nIt may not have been installed or may "
+    "have been erased.  %s\nmay have to be reinstalled to have access to these files.";
+inline constexpr const char *HelpPermissions =
+    "The help files have been installed with the wrong permissions.\nTo view the help files their user "
+    "and group id security permissions\nmust be set to allow you access to them.";
+inline constexpr const char *HelpNoBrowser =
+    "An error occured openning a web browser to view the help file.\nA web browser must be present to "
+    "view these files.  To view the\nfiles manually, open \"helpindex.html\" in the %s installation\n"
+    "directory.";
+inline constexpr const char *HelpSystemError =
+    "A system error occured.  The system may be busy.\nTry openning the help files again, if this error "
+    "occurs again\ntry closing other programs or restarting your computer.";
+} // namespace WizardTexts
