@@ -6,6 +6,9 @@
 #include <QSerialPort>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <vector>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -274,6 +277,75 @@ TEST(PtyUnit, StopIsSafeTwiceAndDetachesTheModel)
     unit.AttachLine(&line);
     unit.FromHost("P");
     EXPECT_EQ(line.All(), "P");
+}
+
+// Exchange timing pairs each answer with the first byte the host sent after it, and counts the
+// bytes of both directions up to each point.
+TEST(PtyUnit, ExchangeTimingPairsEachAnswerWithTheHostsNextByte)
+{
+    TUpdateModeUnit unit;
+    TPtyUnit pty(unit);
+    pty.TimeExchanges = true;
+    ASSERT_TRUE(pty.Start());
+    const QByteArray data = "S1050000AABB95\r\n";
+    const QByteArray end = "S9030000FC\r\n";
+    {
+        THostEnd host(pty.SlavePath());
+        ASSERT_EQ(host.Exchange("P"), "P");
+        ASSERT_EQ(host.Exchange("p"), "p");
+        ASSERT_EQ(host.Exchange(data), ".");
+        ASSERT_EQ(host.Exchange(end), "!");
+    }
+    pty.Stop();
+
+    const auto ex = pty.Exchanges();
+    ASSERT_EQ(ex.size(), 4u);
+    const QList<QByteArray> answers{ex[0].Answer, ex[1].Answer, ex[2].Answer, ex[3].Answer};
+    EXPECT_EQ(answers, (QList<QByteArray>{"P", "p", ".", "!"}));
+    EXPECT_EQ((std::string{ex[0].NextByte, ex[1].NextByte, ex[2].NextByte}), "pSS");
+    EXPECT_EQ(ex[3].NextInNs, -1) << "nothing followed the end answer";
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_GE(ex[i].NextInNs, ex[i].AnswerOutNs) << i;
+        EXPECT_EQ(ex[i].UnitBytesThrough, qint64(i + 1)) << i;
+    }
+    EXPECT_EQ(ex[0].HostBytesBeforeNext, 1);
+    EXPECT_EQ(ex[1].HostBytesBeforeNext, 2);
+    EXPECT_EQ(ex[2].HostBytesBeforeNext, 2 + data.size());
+    EXPECT_EQ(ex[3].HostBytesThrough, 2 + data.size() + end.size());
+    EXPECT_EQ(pty.BytesReadFromHost(), 2 + data.size() + end.size());
+
+    pty.ClearExchanges();
+    EXPECT_TRUE(pty.Exchanges().empty());
+}
+
+// On a paced line a one-byte command and its one-byte answer take two byte times, never less;
+// at 57600 baud that is 0.35 ms, and the unit's waits must not round it up to whole
+// milliseconds. Measured at the unit: from the host's byte in to the answer's byte out.
+TEST(PtyUnit, PacedExchangeTakesItsWireTimeToTheMicrosecond)
+{
+    TUpdateModeUnit unit;
+    TPtyUnit pty(unit);
+    pty.PaceBaud = 57600;
+    pty.TimeExchanges = true;
+    ASSERT_TRUE(pty.Start());
+    {
+        THostEnd host(pty.SlavePath());
+        for (int i = 0; i < 21; ++i)
+            ASSERT_EQ(host.Exchange("P"), "P") << i;
+    }
+    pty.Stop();
+
+    const auto ex = pty.Exchanges();
+    ASSERT_EQ(ex.size(), 21u);
+    const qint64 twoByteTimesNs = 2 * 10'000'000'000LL / 57600;
+    std::vector<qint64> spans;
+    for (size_t i = 1; i < ex.size(); ++i) {
+        const qint64 span = ex[i].AnswerOutNs - ex[i - 1].NextInNs;
+        EXPECT_GE(span, twoByteTimesNs) << "exchange " << i << " beat the wire";
+        spans.push_back(span);
+    }
+    std::sort(spans.begin(), spans.end());
+    EXPECT_LT(spans[spans.size() / 2], 900'000) << "paced waits rounded up to milliseconds";
 }
 
 } // namespace
