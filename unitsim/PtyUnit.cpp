@@ -36,11 +36,15 @@ TPtyUnit::TClock::duration TPtyUnit::ByteTime() const
 
 void TPtyUnit::SendToHost(const QByteArray &bytes, qint64 delayMs)
 {
+    const bool onUnitThread = std::this_thread::get_id() == unitThread_.load();
+    // An answer to the host's bytes counts from the moment the last of them was through the
+    // wire, not from when this thread got round to them.
+    const TClock::time_point base = onUnitThread && answerBase_ ? *answerBase_ : TClock::now();
     {
         std::lock_guard lock(answersMutex_);
-        answers_.emplace(TClock::now() + std::chrono::milliseconds(std::max<qint64>(delayMs, 0)), bytes);
+        answers_.emplace(base + std::chrono::milliseconds(std::max<qint64>(delayMs, 0)), bytes);
     }
-    if (std::this_thread::get_id() != unitThread_.load())
+    if (!onUnitThread)
         Wake();
 }
 
@@ -268,15 +272,19 @@ void TPtyUnit::MoveDueAnswers(TClock::time_point now)
 void TPtyUnit::DeliverDueInput(TClock::time_point now)
 {
     QByteArray chunk;
+    TClock::time_point through{};
     while (!in_.empty() && in_.front().At <= now) {
         chunk += in_.front().Byte;
+        through = in_.front().At;
         in_.pop_front();
     }
     if (chunk.isEmpty())
         return;
     fromHost_ += chunk.size();
     std::lock_guard lock(modelMutex_);
+    answerBase_ = through;
     model_.FromHost(chunk);
+    answerBase_.reset();
 }
 
 void TPtyUnit::WriteDueOutput(TClock::time_point now)

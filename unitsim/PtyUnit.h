@@ -119,6 +119,8 @@ private:
     TClock::time_point lastOut_{};
     TClock::time_point lastIn_{};
     bool outBlocked_ = false;     // the master's buffer is full; wait for POLLOUT
+    // While the model takes the host's bytes: when the last of them was through the wire.
+    std::optional<TClock::time_point> answerBase_;
 
     std::atomic<qint64> fromHost_{0};
     std::atomic<qint64> toHost_{0};
