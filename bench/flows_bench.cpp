@@ -552,6 +552,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietOffscreenWarnings);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // rows appear as they are measured, also into a file
     QApplication app(argc, argv);
     const TOptions options = ParseOptions(app.arguments());
 

@@ -386,6 +386,18 @@ void TPtyUnit::Run()
             const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(*next - TClock::now()).count();
             waitNs = std::clamp<long long>(wait, 0, 60'000'000'000LL);
         }
+        // A paced answer byte is what the host waits for: a timed sleep wakes tens of
+        // microseconds late, which at 19200 baud is a few per cent of an exchange. Sleep to
+        // shortly before it is due and watch the clock for the rest.
+        if (PaceBaud > 0 && next && !outBlocked_ && !out_.empty() && out_.front().At == *next) {
+            constexpr long long AnswerSpinNs = 120'000;
+            if (waitNs <= AnswerSpinNs) {
+                while (TClock::now() < *next) {
+                }
+                continue;
+            }
+            waitNs -= AnswerSpinNs;
+        }
         // Without a slave open a master reports a hang-up on every poll; look again after a
         // short pause instead of spinning.
         constexpr long long HangUpPauseNs = 20'000'000;
