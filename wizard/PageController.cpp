@@ -1,3 +1,4 @@
+#include "seriallink/LinkTexts.h"
 #include "wizard/PageController.h"
 
 #include <cerrno>
@@ -52,7 +53,7 @@ bool TWizard::ShowPage(int page)
 void TWizard::ResetGaugeAndStatus()
 {
     link_.Surface.SetGaugePosition(0);
-    link_.ShowStatus(Text(WizardTexts::Ready), 0);
+    link_.ShowStatus(LinkTexts::Ready, 0);
 }
 
 void TWizard::ShowWizardPage(int page)
@@ -169,7 +170,7 @@ void TWizard::ButtonBrowseClick()
         window_.SetDialogFileName(path);
         window_.SetFileLabelText(path);
         state_.FileChosen = true;
-        link_.ShowStatus(Text(WizardTexts::Ready), 0);
+        link_.ShowStatus(LinkTexts::Ready, 0);
         CheckChosenFileName();
         // While the format check or a flow runs, Next stays disabled so that the wizard is
         // never entered twice; the check enables it again when it ends.

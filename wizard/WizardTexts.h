@@ -2,7 +2,6 @@
 
 // Texts that the wizard shows, each written once. A "%s" is filled in by FormatText, in order.
 namespace WizardTexts {
-inline constexpr const char *Ready = "Ready.";
 inline constexpr const char *NextCaption = "Next >";
 inline constexpr const char *BeginCaption = "Begin";
 inline constexpr const char *ExitCaption = "Exit";
