@@ -87,6 +87,11 @@ QByteArray TLink::ReceiveChar(int seconds, bool *timedOut)
                 State.StopRequested = false;
                 continue;
             }
+            // Handling the window's events may have moved a byte from the line into the port's
+            // own buffer, where the sleep below cannot see it: it would lie there until the
+            // deadline. Look once more before sleeping.
+            if (ComPort.ReadBytes(text, 1) == 1)
+                return text.left(1);
             // Sleep until a byte, a click or the deadline (one tick past the limit, since the
             // time-out is reached only when strictly exceeded).
             Clock.WaitForActivity(limit - (Clock.TickCount() - start) + 1);

@@ -2,6 +2,7 @@
 // for a byte at once, and a silent line costs a timed wait, not a busy core.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <sys/resource.h>
@@ -54,6 +55,51 @@ TEST_F(ReceiveCharRealTime, ByteFromTheFarEndEndsTheWaitPromptly)
     EXPECT_EQ(got, ".");
     EXPECT_GE(took, 250);
     EXPECT_LT(took, 1500) << "the wait did not wake for the byte";
+}
+
+// The system clock, with a note of every sleep that began while a byte already waited in the
+// port. Such a sleep is skipped, so that a failing run ends at once instead of at the deadline.
+class TSleepWatchClock : public TLinkClock {
+public:
+    qint64 TickCount() override { return inner_.TickCount(); }
+    TWallTime WallClock() override { return inner_.WallClock(); }
+    void WaitForActivity(qint64 maxMs) override
+    {
+        if (ByteWaiting) {
+            ++SleepsOnAWaitingByte;
+            return;
+        }
+        inner_.WaitForActivity(maxMs);
+    }
+
+    bool ByteWaiting = false;
+    int SleepsOnAWaitingByte = 0;
+
+private:
+    TSystemClock inner_;
+};
+
+// Handling the window's events runs the port's read notifier, which moves a byte from the line
+// into the port's own buffer. The wait must take it from there instead of sleeping on it until
+// the deadline.
+TEST_F(ReceiveCharRealTime, ByteTakenInWhileEventsAreHandledIsReturnedWithoutSleeping)
+{
+    TSleepWatchClock watch;
+    TLink watched {surface, port, watch, state};
+    bool sent = false;
+    surface.OnPump = [&] {
+        if (sent)
+            return;
+        sent = true;
+        ASSERT_TRUE(pty.FarWrite("."));
+        ASSERT_TRUE(pty.AwaitQueued(1, 2000));
+        QCoreApplication::processEvents();
+        watch.ByteWaiting = true;
+    };
+    const QByteArray got = watched.ReceiveChar(5);
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(got, ".");
+    EXPECT_EQ(watch.SleepsOnAWaitingByte, 0) << "the wait slept with the byte already in the port";
 }
 
 TEST_F(ReceiveCharRealTime, SilentLineTimesOutWithoutBusyWaiting)
