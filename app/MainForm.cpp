@@ -602,3 +602,9 @@ void TMainF::SetDialogInitialDir(const QString &folder)
 {
     OpenDialog1->InitialDir = folder;
 }
+
+void TMainF::SetPortItemHint(int index, const QString &hint)
+{
+    if (QRadioButton *item = ui->comm_RG->Button(index))
+        item->setToolTip(hint);
+}

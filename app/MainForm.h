@@ -93,6 +93,7 @@ public:
     void ShowPortSearch() override;
     void ShowPortsFound(bool found) override;
     void SetPortItems(const QStringList &items, int columns) override;
+    void SetPortItemHint(int index, const QString &hint) override;
     void SelectPortItem(int index) override;
     QString SelectedPortText() const override;
     bool FileLabelShowsFile() const override;

@@ -45,7 +45,7 @@ inline const QString ErrorFBox =
     QString::fromLatin1("Error 'F': Buffer full error. Please try again, or consult the help file. ");
 inline const QString ErrorFStatus = QString::fromLatin1("Error 'F' Buffer error occurred.  Try again.");
 inline const QString ErrorCStatus = QString::fromLatin1("Error 'C' Checksum error occurred.  Try again.");
-inline const QString Ready = QString::fromLatin1("Ready.");
+inline const QString &Ready = LinkTexts::Ready;
 // The progress animation of the status line: Updating followed by one to four dots.
 inline const QString UpdatingDots[4] = {
     QString::fromLatin1("Updating the unit."), QString::fromLatin1("Updating the unit.."),

@@ -74,7 +74,13 @@ void TCustomComPort::OpenPort()
 {
     if (connected_)
         return;
-    DoOpen();
+    try {
+        DoOpen();
+    } catch (const EComPort &error) {
+        lastOpenError_ = error.WinCode();
+        throw;
+    }
+    lastOpenError_ = 0;
     connected_ = true;
 }
 

@@ -62,6 +62,9 @@ public:
     int BitsPerSecond() const { return BaudRateToBits(baudRate_, customBaudRate_); }
 
     bool Connected() const { return connected_; }
+    // The platform's error number of the last failed open (EACCES: no permission), 0 after a
+    // successful one.
+    int LastOpenError() const { return lastOpenError_; }
     void OpenPort();  // does nothing when open; raises EComPort and stays closed on failure
     void ClosePort(); // does nothing when closed
 
@@ -85,6 +88,7 @@ private:
     TBaudRate baudRate_ = br9600;
     int customBaudRate_ = 9600;
     bool connected_ = false;
+    int lastOpenError_ = 0;
 };
 
 // Sorts port names the way the port list shows them: ascending, case-insensitive, character by

@@ -9,6 +9,8 @@ inline const QString StopPromptText = QString::fromLatin1(
     "WARNING: You have paused the programming procedure. If you stop this procedure, the unit will "
     "not properly operate until the programming procedure is complete!  Select YES to stop "
     "programming, or NO to continue.");
+// The status line at rest: the wizard shows it on every page, a flow at its start.
+inline const QString Ready = QString::fromLatin1("Ready.");
 inline const QString UserStopped = QString::fromLatin1("User has stopped the update.");
 inline const QString SendFailed =
     QString::fromLatin1("Could not successfully send data using selected COM port.  Please try again.");

@@ -14,3 +14,8 @@ QString PortDeviceLocation(const QString &name);
 // symbolic links directly in /dev that lead to a pseudo-terminal (virtual serial ports, such as
 // a line to a simulated unit). Unsorted; empty where the platform has none.
 QStringList ExtraPortNames();
+
+// True when the user lacks the permission to open the device for reading and writing (on Linux,
+// typically a user outside the dialout group), as opposed to a device that exists and is open
+// for us but held by another program.
+bool PortAccessDenied(const QString &location);

@@ -10,7 +10,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString DevDir = QStringLiteral("/dev");
@@ -50,6 +52,12 @@ QStringList ExtraPortNames()
             names << entry.fileName();
     }
     return names;
+}
+
+bool PortAccessDenied(const QString &location)
+{
+    const QByteArray path = QFile::encodeName(location);
+    return ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
 }
 
 #endif

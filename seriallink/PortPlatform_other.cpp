@@ -15,4 +15,9 @@ QStringList ExtraPortNames()
     return {};
 }
 
+bool PortAccessDenied(const QString &)
+{
+    return false;
+}
+
 #endif

@@ -64,7 +64,13 @@ void TComPort::DoOpen()
     // Qt's defaults (9600 8N1, no flow control) apply with the open; the real settings follow
     // once the device is ours, so that a rejected setting is told apart from a failed open.
     if (!serial->open(QIODevice::ReadWrite)) {
-        const int number = SystemErrorNumber(serial->error());
+        int number = SystemErrorNumber(serial->error());
+        // Qt reports a port held by another program (its lock file) and a device we may not
+        // open alike; the device's access rights tell the two apart.
+        if (PortAccessDenied(serial->portName()))
+            number = EACCES;
+        else if (number == EACCES)
+            number = EBUSY;
         throw EComPort(CE_OpenFailed, number ? number : EIO);
     }
     serial_ = std::move(serial);

@@ -18,6 +18,8 @@ void TInProcessPort::DoOpen()
 {
     if (BusyPorts.contains(Port()))
         throw EComPort(CE_OpenFailed, EBUSY);
+    if (DeniedPorts.contains(Port()))
+        throw EComPort(CE_OpenFailed, EACCES);
     rx_.clear();
     ++OpenCount;
     OpenBitRates.append(BitsPerSecond());

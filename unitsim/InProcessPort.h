@@ -25,7 +25,8 @@ public:
 
     // --- test knobs ---
     QStringList PortNames;            // what ListSerialPorts lists (sorted on the way out)
-    QStringList BusyPorts;            // names whose open fails with code 1
+    QStringList BusyPorts;            // names whose open fails with code 1 (held elsewhere)
+    QStringList DeniedPorts;          // names whose open fails with code 1 (no permission)
     bool ListFails = false;           // ListSerialPorts raises code 23
     bool ReadFails = false;           // ReadBytes raises code 3
     // Called for each write: return the count to report (fewer than the size cuts the write

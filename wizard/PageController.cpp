@@ -1,4 +1,7 @@
+#include "seriallink/LinkTexts.h"
 #include "wizard/PageController.h"
+
+#include <cerrno>
 
 #include "protocols/UpdateFlows.h"
 #include "updatefile/FileNameRules.h"
@@ -50,7 +53,7 @@ bool TWizard::ShowPage(int page)
 void TWizard::ResetGaugeAndStatus()
 {
     link_.Surface.SetGaugePosition(0);
-    link_.ShowStatus(Text(WizardTexts::Ready), 0);
+    link_.ShowStatus(LinkTexts::Ready, 0);
 }
 
 void TWizard::ShowWizardPage(int page)
@@ -119,15 +122,23 @@ bool TWizard::ScanPorts()
         // with the notice, rather than leaving the search label on screen.
         names.clear();
     }
-    for (QString &name : names)
-        if (!link_.ProbePort(name))
+    // A port we may not open reads " (busy)" like one held by another program; its hint says
+    // that the permission is missing, since joining a group cures it and waiting does not.
+    QList<bool> denied;
+    for (QString &name : names) {
+        const bool free = link_.ProbePort(name);
+        denied.append(!free && link_.ComPort.LastOpenError() == EACCES);
+        if (!free)
             name += Text(WizardTexts::BusySuffix);
+    }
     if (names.isEmpty()) {
         window_.SetPortItems({}, 1);
         return false;
     }
     const TPortListLayout layout = LayOutPortList(names);
     window_.SetPortItems(layout.Items, layout.Columns);
+    for (int i = 0; i < layout.Items.size(); ++i)
+        window_.SetPortItemHint(i, denied.value(i) ? Text(WizardTexts::NoPermissionHint) : QString());
     window_.SelectPortItem(0);
     window_.SelectPortItem(RememberedPortIndex(layout.Items, remembered));
     return true;
@@ -159,7 +170,7 @@ void TWizard::ButtonBrowseClick()
         window_.SetDialogFileName(path);
         window_.SetFileLabelText(path);
         state_.FileChosen = true;
-        link_.ShowStatus(Text(WizardTexts::Ready), 0);
+        link_.ShowStatus(LinkTexts::Ready, 0);
         CheckChosenFileName();
         // While the format check or a flow runs, Next stays disabled so that the wizard is
         // never entered twice; the check enables it again when it ends.

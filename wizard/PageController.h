@@ -41,6 +41,8 @@ public:
     virtual void ShowPortsFound(bool found) = 0;
     // Replaces the list's items, laid out in the given number of columns; nothing selected.
     virtual void SetPortItems(const QStringList &items, int columns) = 0;
+    // A hint shown when the pointer rests on an item (empty: none).
+    virtual void SetPortItemHint(int index, const QString &hint) { Q_UNUSED(index) Q_UNUSED(hint) }
     // Selects an item; a change of the selection raises the list's selection event.
     virtual void SelectPortItem(int index) = 0;
     virtual QString SelectedPortText() const = 0;

@@ -4,6 +4,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
+#include "seriallink/LinkTexts.h"
 #include "app/Picture.h"
 #include "tests/wizard/WindowRig.h"
 #include "updatefile/UnitCatalogue.h"
@@ -54,7 +55,7 @@ TEST(WizardStart, ShippedBuildOpensOnTheWelcomePageWithTheSecondBrand)
     EXPECT_TRUE(rig.Control("Image_TVHeader")->isVisible());
     EXPECT_FALSE(rig.Control("Image_Header")->isVisible());
     EXPECT_EQ(Buttons(rig), QStringLiteral("(off)< Back | Next > | Exit"));
-    EXPECT_EQ(rig.window->StatusText(), QString::fromUtf8(WizardTexts::Ready));
+    EXPECT_EQ(rig.window->StatusText(), LinkTexts::Ready);
     EXPECT_EQ(rig.Products()->Items(),
               (QStringList{"TVR-3770 Resistance Grounded Relay", "TVR-4200 Motor Protection Relay",
                            "TVR-4100 Motor Protection System", "TVR-5800 Feeder Protection Relay"}));
@@ -156,7 +157,7 @@ TEST(WizardPages, EachPageShowsItsPanelPictureAndButtons)
     rig.Back();
     EXPECT_EQ(rig.State().CurrentPage, 4);
     EXPECT_EQ(rig.Control<QTextEdit>("RichEditSummary")->toPlainText(), summary);
-    EXPECT_EQ(rig.window->StatusText(), QString::fromUtf8(WizardTexts::Ready));
+    EXPECT_EQ(rig.window->StatusText(), LinkTexts::Ready);
     const int opensBefore = rig.port.OpenCount;
     rig.Back();
     EXPECT_EQ(rig.State().CurrentPage, 3);

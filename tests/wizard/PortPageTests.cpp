@@ -101,6 +101,25 @@ TEST(PortScanScreen, APortThatCannotBeOpenedIsListedAsBusyAndCanStillBeChosen)
     EXPECT_EQ(rig.window->ComPort().Port(), QStringLiteral("COM2 (busy)"));
 }
 
+TEST(PortScanScreen, APortWithoutPermissionReadsBusyAndItsHintSaysWhy)
+{
+    TWindowRig rig(false, {"COM1", "COM2", "COM3"});
+    rig.port.BusyPorts = {"COM1"};
+    rig.port.DeniedPorts = {"COM3"};
+    rig.GoToPortPage("TVR-3770 Resistance Grounded Relay");
+    EXPECT_EQ(rig.PortList()->Items(), (QStringList{"COM1 (busy)", "COM2", "COM3 (busy)"}));
+    EXPECT_TRUE(rig.PortList()->Button(0)->toolTip().isEmpty()); // held elsewhere: no hint
+    EXPECT_TRUE(rig.PortList()->Button(1)->toolTip().isEmpty());
+    EXPECT_TRUE(rig.PortList()->Button(2)->toolTip().contains(QStringLiteral("dialout")));
+
+    // Once the permission is granted the next scan drops the mark and the hint.
+    rig.port.DeniedPorts.clear();
+    rig.Back();
+    rig.Next();
+    EXPECT_EQ(rig.PortList()->Items().last(), QStringLiteral("COM3"));
+    EXPECT_TRUE(rig.PortList()->Button(2)->toolTip().isEmpty());
+}
+
 TEST(PortScanScreen, RemembersTheChosenPortWhileItStaysFree)
 {
     TWindowRig rig(false, {"COM1", "COM2", "COM3"});

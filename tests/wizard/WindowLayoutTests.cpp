@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include "seriallink/LinkTexts.h"
 #include "app/PathLabel.h"
 #include "app/Picture.h"
 #include "tests/wizard/WindowRig.h"
@@ -165,7 +166,7 @@ TEST(MainWindow, HoldsEveryControlWithItsDesignText)
     EXPECT_TRUE(notice.at(0).startsWith(QStringLiteral("No COM ports")));
     EXPECT_TRUE(notice.at(1).startsWith(QStringLiteral("Varnel requires")));
     EXPECT_TRUE(rig.Control<QTextEdit>("RichEditNoComPort")->font().bold());
-    EXPECT_EQ(rig.Control<QStatusBar>("StatusBar1")->currentMessage(), QString::fromUtf8(WizardTexts::Ready));
+    EXPECT_EQ(rig.Control<QStatusBar>("StatusBar1")->currentMessage(), LinkTexts::Ready);
     for (const char *picture : {"Image_Header", "Image_TVHeader", "qb_I", "tv_I", "ImageGroup", "Image_TV_Group",
                                 "ImageKTR", "ImageKLN40", "ImageDWN40", "Image770", "ImageKLN12B", "ImageDWN12",
                                 "Image_TV_KTR", "Image_TV_KLN40", "Image_TV_DWN40", "Image_TV_770"})
