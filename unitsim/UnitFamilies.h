@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QStringList>
 
+#include "protocols/UpdateFlows.h"
 #include "unitsim/FaultScript.h"
 #include "unitsim/UnitModel.h"
 
@@ -55,73 +56,90 @@ private:
     QByteArray line_; // the line being received, LF not yet seen
 };
 
-// A resistor monitor in bootloader mode: 0xF0 and the 513-byte block, then "." -> ".", per data
-// byte "S", address high, address low, data -> the data byte echoed (or an error letter),
-// "!" -> "!".
-class TMonitorUnit : public TUnitModel {
+// What the resistor monitor and the communications module share in bootloader mode: before the
+// download they listen only for the lead-in byte 0xF0, then take the block and compare it with
+// their image; once the bootloader runs, "." between commands is contact, "!" is the end, 0xF0
+// starts a new download (the technician put the unit back into bootloader mode for another run),
+// and any other byte is the family's own to judge.
+class TBootloaderUnit : public TUnitModel {
 public:
-    explicit TMonitorUnit(TFaultScript script = {});
     void FromHost(const QByteArray &bytes) override;
-    QString Summary() const override;
 
     TFaultScript Script;
     QByteArray Block;               // the block received after 0xF0
-    bool BlockMatchesImage = false; // equal to the monitor bootloader block
-    QMap<int, quint8> Programmed;   // address -> byte programmed (acknowledged)
+    bool BlockMatchesImage = false; // equal to the unit's bootloader block
     int ContactRequests = 0;
     bool Finished = false;
     int BlocksReceived = 0;         // complete downloads (a rerun downloads again)
-    int DataCommands = 0;           // data-byte commands received, answered or not
-    int BytesAccepted = 0;          // data-byte commands answered with the echo
     int EndCommands = 0;
     QStringList Faults;
     int StrayBytes = 0;
 
-    static constexpr int BlockSize = 513;
-
-    enum class TPhase { AwaitLeadIn, Block, Ready, DataCommand };
-    TPhase Phase() const { return phase_; }
     bool AtRest() const { return phase_ == TPhase::AwaitLeadIn || phase_ == TPhase::Ready; }
     bool UpdateEnded() const { return Finished; }
 
+protected:
+    TBootloaderUnit(TFaultScript script, TBootloaderImage image, int blockSize);
+
+    // A byte between commands other than ".", "!" and 0xF0: true when it opens a command whose
+    // further bytes go to TakeCommandByte.
+    virtual bool BeginCommand(char c) = 0;
+    // A byte of the command under way: true when it completed the command.
+    virtual bool TakeCommandByte(char c) = 0;
+
+    // The summary's first lines (family, bootloader, contact) and its last (end, stray bytes,
+    // faults).
+    QStringList SummaryHead(const QString &family, const QString &imageName) const;
+    QStringList SummaryTail() const;
+
 private:
+    enum class TPhase { AwaitLeadIn, Block, Ready, Command };
     void Take(char c);
 
+    TBootloaderImage image_;
+    int blockSize_;
     TPhase phase_ = TPhase::AwaitLeadIn;
+};
+
+// A resistor monitor in bootloader mode: 0xF0 and the 513-byte block, then "." -> ".", per data
+// byte "S", address high, address low, data -> the data byte echoed (or an error letter),
+// "!" -> "!".
+class TMonitorUnit : public TBootloaderUnit {
+public:
+    explicit TMonitorUnit(TFaultScript script = {});
+    QString Summary() const override;
+
+    QMap<int, quint8> Programmed;   // address -> byte programmed (acknowledged)
+    int DataCommands = 0;           // data-byte commands received, answered or not
+    int BytesAccepted = 0;          // data-byte commands answered with the echo
+
+    static constexpr int BlockSize = 513;
+
+protected:
+    bool BeginCommand(char c) override;
+    bool TakeCommandByte(char c) override;
+
+private:
     QByteArray command_; // address high, address low, data of the command being received
 };
 
 // A communications module in bootloader mode: 0xF0 and the 1024-byte block, then "." -> ".",
 // each S1 record text followed by ":" -> "." (or "E", "C"), "!" -> "!".
-class TModuleUnit : public TUnitModel {
+class TModuleUnit : public TBootloaderUnit {
 public:
     explicit TModuleUnit(TFaultScript script = {});
-    void FromHost(const QByteArray &bytes) override;
     QString Summary() const override;
 
-    TFaultScript Script;
-    QByteArray Block;
-    bool BlockMatchesImage = false;
     QList<QByteArray> Records;      // record texts received (without ":"), in order
-    int ContactRequests = 0;
-    bool Finished = false;
-    int BlocksReceived = 0;
     int RecordsAccepted = 0;        // records answered "."
-    int EndCommands = 0;
-    QStringList Faults;
-    int StrayBytes = 0;
 
     static constexpr int BlockSize = 1024;
 
-    enum class TPhase { AwaitLeadIn, Block, Ready, Record };
-    TPhase Phase() const { return phase_; }
-    bool AtRest() const { return phase_ == TPhase::AwaitLeadIn || phase_ == TPhase::Ready; }
-    bool UpdateEnded() const { return Finished; }
+protected:
+    bool BeginCommand(char c) override;
+    bool TakeCommandByte(char c) override;
 
 private:
-    void Take(char c);
-
-    TPhase phase_ = TPhase::AwaitLeadIn;
     QByteArray record_; // the record text being received, ":" not yet seen
 };
 
