@@ -1,6 +1,7 @@
 #include "protocols/BootloaderFlowSteps.h"
 
 #include <QFileInfo>
+#include <stdexcept>
 
 #include "protocols/FlowTexts.h"
 #include "updatefile/FormatCheck.h"
@@ -128,6 +129,31 @@ void ReportEarlyEnd(TLink &link, TTextLineReader &file)
     CloseAll(link, file);
     link.Surface.ReportBox(FlowTexts::EofBox, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
     link.ShowStatus(FlowTexts::EofStatus, 0);
+}
+
+TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, QByteArray &line)
+{
+    for (;;) {
+        if (file.Eof()) {
+            ReportEarlyEnd(link, file);
+            return TNextLine::Ended;
+        }
+        if (StopConfirmedAtPass(link)) {
+            CloseAll(link, file);
+            link.ShowStatus(LinkTexts::UserStopped, 0);
+            return TNextLine::Ended;
+        }
+
+        link.ProcessPendingMessages();
+        if (!file.ReadLine(line))
+            throw std::runtime_error("update file read failed");
+
+        const TLineKind kind = ClassifyLine(line, headerSeen);
+        if (kind == TLineKind::End)
+            return TNextLine::End;
+        if (kind == TLineKind::Data)
+            return TNextLine::Data;
+    }
 }
 
 void CountRecord(TLink &link, int &count, int &dotPhase)

@@ -46,6 +46,13 @@ bool StopConfirmedAtPass(TLink &link);
 // The file ran out before its end record: closes everything and reports it.
 void ReportEarlyEnd(TLink &link, TTextLineReader &file);
 
+// The head of the record loop, pass by pass until a line matters: end of file (reported), the
+// Stop question (Yes: closes and reports), the window's events, the next line. Data: an S1 line
+// is in line, to be sent. End: the first S9 line, never sent. Ended: the flow has reported its
+// outcome and returns false.
+enum class TNextLine { Data, End, Ended };
+TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, QByteArray &line);
+
 // One more record acknowledged: count, status-line animation, gauge and lines-sent label.
 void CountRecord(TLink &link, int &count, int &dotPhase);
 

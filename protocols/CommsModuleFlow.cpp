@@ -1,6 +1,5 @@
 #include "protocols/UpdateFlows.h"
 
-#include <stdexcept>
 
 #include "protocols/BootloaderFlowSteps.h"
 #include "protocols/FlowTexts.h"
@@ -46,26 +45,12 @@ bool CommsModuleFlow(TLink &link)
         int dotPhase = 0;
         bool headerSeen = false;
         for (;;) {
-            if (file.Eof()) {
-                ReportEarlyEnd(link, file);
-                return false;
-            }
-            if (StopConfirmedAtPass(link)) {
-                CloseAll(link, file);
-                link.ShowStatus(LinkTexts::UserStopped, 0);
-                return false;
-            }
-
-            link.ProcessPendingMessages();
             QByteArray line;
-            if (!file.ReadLine(line))
-                throw std::runtime_error("update file read failed");
-
-            const TLineKind kind = ClassifyLine(line, headerSeen);
-            if (kind == TLineKind::End)
+            const TNextLine next = NextRecordLine(link, file, headerSeen, line);
+            if (next == TNextLine::Ended)
+                return false;
+            if (next == TNextLine::End)
                 break;
-            if (kind != TLineKind::Data)
-                continue;
 
             // One record in flight: its text, then ":" in a write of its own. Every record is
             // written exactly once; the first answer other than "." ends the run.
