@@ -1,6 +1,5 @@
 #include "protocols/UpdateFlows.h"
 
-
 #include "protocols/BootloaderFlowSteps.h"
 #include "protocols/FlowTexts.h"
 
