@@ -188,8 +188,14 @@ void TComPort::PurgeQueues(bool input, bool output)
     }
     if (output)
         directions |= QSerialPort::Output;
-    if (directions && !serial.clear(directions))
+    if (directions && !serial.clear(directions)) {
+        // A line that is gone (a pulled cable, an unplugged adapter) has nothing waiting to
+        // discard. Its failure is left for the write or read that follows, which the update
+        // reports as a failed send or a stop, in words that tell the technician about the port.
+        if (serial.error() == QSerialPort::ResourceError)
+            return;
         Raise(serial, CE_PurgeFailed);
+    }
 }
 
 void TComPort::ListSerialPorts(QStringList &list)

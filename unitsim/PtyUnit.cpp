@@ -313,12 +313,13 @@ bool TPtyUnit::CutDue(TClock::time_point now)
         cutAt_.reset();
     if (!cutAt_ || *cutAt_ > now)
         return false;
-    if (!answers_.empty() && answers_.begin()->first <= *cutAt_)
-        return false;
-    if (!out_.empty() && out_.front().At <= *cutAt_ && !outBlocked_)
-        return false;
     if (now - *cutAt_ >= std::chrono::seconds(1))
         return true;
+    if (!answers_.empty() && answers_.begin()->first <= *cutAt_)
+        return false;
+    // An answer due by the cut goes out whole, however long its bytes take on the wire.
+    if (!out_.empty() && out_.front().Due <= *cutAt_)
+        return false;
     int unread = 0;
     if (slave_ >= 0 && ::ioctl(slave_, FIONREAD, &unread) == 0 && unread > 0)
         return false;
@@ -362,7 +363,7 @@ void TPtyUnit::MoveDueAnswers(TClock::time_point now)
         const QByteArray &answer = answers_.begin()->second;
         for (const char c : answer) {
             lastOut_ = std::max(due, lastOut_) + byteTime;
-            out_.push_back({lastOut_, c});
+            out_.push_back({lastOut_, c, false, due});
         }
         if (!answer.isEmpty()) {
             out_.back().EndsAnswer = true;

@@ -112,6 +112,7 @@ private:
         TClock::time_point At;
         char Byte;
         bool EndsAnswer = false;
+        TClock::time_point Due{}; // when the answer it belongs to was due (answers only)
     };
 
     void Run();
