@@ -74,6 +74,19 @@ void TComPort::DoOpen()
         throw EComPort(CE_OpenFailed, number ? number : EIO);
     }
     serial_ = std::move(serial);
+    lineFailed_ = false;
+    receivedBeforeFailure_.clear();
+    // A line that is gone keeps reporting itself to the event loop (a hung-up terminal reads as
+    // end of file on every pass), which would turn every wait into a busy loop. Let go of the
+    // device once control is back in the event loop, not inside Qt's own notification.
+    QSerialPort *device = serial_.get();
+    QObject::connect(device, &QSerialPort::errorOccurred, device, [this, device](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+            QMetaObject::invokeMethod(device, [this, device] {
+                if (serial_.get() == device)
+                    LetGoOfFailedLine();
+            }, Qt::QueuedConnection);
+    });
     try {
         ApplyLineSettings();
     } catch (...) {
@@ -98,8 +111,19 @@ void TComPort::ApplyLineSettings()
     serial.clearError();
 }
 
+void TComPort::LetGoOfFailedLine()
+{
+    if (lineFailed_ || !serial_)
+        return;
+    lineFailed_ = true;
+    receivedBeforeFailure_ += serial_->readAll();
+    serial_->close();
+}
+
 void TComPort::DoClose()
 {
+    lineFailed_ = false;
+    receivedBeforeFailure_.clear();
     if (serial_) {
         serial_->close();
         serial_.reset();
@@ -123,6 +147,8 @@ int TComPort::WriteBytes(const QByteArray &text)
         throw EComPort(CE_WriteFailed, EBADF);
     if (text.isEmpty())
         return 0;
+    if (lineFailed_)
+        throw EComPort(CE_WriteFailed, EIO);
     QSerialPort &serial = *serial_;
     if (serial.write(text) != text.size())
         Raise(serial, CE_WriteFailed);
@@ -153,6 +179,13 @@ int TComPort::ReadBytes(QByteArray &text, int n)
     text.clear();
     if (!Connected() || !serial_)
         throw EComPort(CE_ReadFailed, EBADF);
+    if (lineFailed_) {
+        if (n <= 0 || receivedBeforeFailure_.isEmpty())
+            throw EComPort(CE_ReadFailed, EIO);
+        text = receivedBeforeFailure_.left(n);
+        receivedBeforeFailure_.remove(0, text.size());
+        return int(text.size());
+    }
     QSerialPort &serial = *serial_;
     // Bytes that arrived before the device failed (a unit's last answer before the line went)
     // are handed out first; the failure is raised once nothing is left to read.
@@ -179,6 +212,12 @@ void TComPort::PurgeQueues(bool input, bool output)
 {
     if (!Connected() || !serial_)
         throw EComPort(CE_PurgeFailed, EBADF);
+    if (lineFailed_) {
+        // Nothing waits on a line that is gone; the next write or read reports the failure.
+        if (input)
+            receivedBeforeFailure_.clear();
+        return;
+    }
     QSerialPort &serial = *serial_;
     QSerialPort::Directions directions;
     if (input) {

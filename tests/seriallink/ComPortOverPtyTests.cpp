@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QSerialPort>
 
 #include <functional>
@@ -352,6 +353,30 @@ TEST_F(ComPortOverPty, PurgeOfALineThatIsGoneLeavesTheFailureToTheNextWriteAndRe
     }
     EXPECT_NO_THROW(port.PurgeQueues(true, true));
     EXPECT_THROW(port.ReadBytes(got, 1), EComPort);
+    EXPECT_NO_THROW(port.ClosePort());
+    EXPECT_FALSE(port.Connected());
+}
+
+// A line that is gone keeps reporting itself to the event loop; the port lets go of the device,
+// so that the waits of an update that is about to report the failure sleep instead of spinning.
+TEST_F(ComPortOverPty, AGoneLineIsLetGoOfAndTheEventLoopSleepsAgain)
+{
+    port.OpenPort();
+    pty.HangUp();
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick;
+    tick.start(20);
+    int passes = 0;
+    while (timer.elapsed() < 300) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        ++passes;
+    }
+    // About one pass per tick of the timer; a spinning loop makes hundreds of thousands.
+    EXPECT_LT(passes, 200);
+    QByteArray got;
+    EXPECT_THROW(port.ReadBytes(got, 1), EComPort);
+    EXPECT_THROW(port.WriteBytes("P"), EComPort);
     EXPECT_NO_THROW(port.ClosePort());
     EXPECT_FALSE(port.Connected());
 }
