@@ -73,10 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
             // before the first line.
             {.Name = "StopConfirmedAtTheFlowsPrompt", .Family = UM, .Host = THost::StopOnStatus,
              .Trigger = &Erase::Erased, .Boxes = {StopPrompt}, .Status = &LinkTexts::UserStopped,
-             .UnitToldToQuit = true},
+             .UnitToldToQuit = true, .ItemsTaken = 0},
             {.Name = "StopConfirmedWhileAwaitingALine", .Family = UM, .Rules = {"line@3=silent*1"},
              .Host = THost::StopWhileUnitSilent, .Boxes = {StopPrompt}, .Status = &LinkTexts::UserStopped,
-             .Progress = 2, .UnitToldToQuit = true},
+             .Progress = 2, .UnitToldToQuit = true, .ItemsTaken = 3},
             // A byte "s" reads like a confirmed stop.
             {.Name = "ByteSToALine", .Family = UM, .Rules = {"line@3=s"}, .Status = &LinkTexts::UserStopped,
              .Progress = 2, .UnitToldToQuit = true},
@@ -142,7 +142,7 @@ std::vector<TSweepRow> BootloaderStart(TFamily family)
          .Trigger = &Boot::PreparingBootloader, .Boxes = {EofBox}, .Status = &FlowTexts::EofStatus, .Progress = 2},
         // Stop pressed as the records are about to go: the flow's own question at the first pass.
         {.Name = "StopConfirmedAtTheFlowsPrompt", .Family = family, .Host = THost::StopOnStatus,
-         .Trigger = &FlowTexts::Updating, .Boxes = {StopPrompt}, .Status = &LinkTexts::UserStopped},
+         .Trigger = &FlowTexts::Updating, .Boxes = {StopPrompt}, .Status = &LinkTexts::UserStopped, .ItemsTaken = 0},
         {.Name = "StopConfirmedWhileAwaitingTheEnd", .Family = family, .Rules = {"end=silent*1"},
          .Host = THost::StopWhileUnitSilent, .Boxes = {StopPrompt}, .Status = &LinkTexts::UserStopped, .Progress = 2},
         {.Name = "EndAnsweredByAnotherByte", .Family = family, .Rules = {"end=Z"}, .Status = &FlowTexts::WrongResponse,
@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<TSweepRow>{
             {.Name = "StopConfirmedWhileAwaitingAnEcho", .Family = MON, .Rules = {"byte@3=silent*1"},
              .Host = THost::StopWhileUnitSilent, .Boxes = {StopPrompt}, .Status = &LinkTexts::UserStopped,
-             .Progress = 1},
+             .Progress = 1, .ItemsTaken = 3},
             // The first byte of the second record goes out and is echoed before the bad digit.
             {.Name = "LowerCaseHexDigit", .Family = MON, .Status = &Monitor::HexProblem, .Progress = 1,
              .File = TFileKind::LowerCaseDigit},
@@ -210,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<TSweepRow>{
             {.Name = "StopConfirmedWhileAwaitingARecordAnswer", .Family = MOD, .Rules = {"record@2=silent*1"},
              .Host = THost::StopWhileUnitSilent, .Boxes = {StopPrompt}, .Status = &LinkTexts::UserStopped,
-             .Progress = 1},
+             .Progress = 1, .ItemsTaken = 2},
             {.Name = "ErrorE", .Family = MOD, .Rules = {"record@2=E"}, .Boxes = {UpdateError(Module::ErrorEBox)},
              .Status = &Module::ErrorEStatus, .Progress = 1},
             {.Name = "ErrorC", .Family = MOD, .Rules = {"record@2=C"}, .Boxes = {UpdateError(Module::ErrorCBox)},

@@ -53,6 +53,8 @@ struct TSweepRow {
     TFileKind File = TFileKind::Short;
     bool UnitToldToQuit = false;        // update-mode unit: "Q" reached it
     bool NothingSent = false;           // the unit took no byte at all
+    int ItemsTaken = -1;                // lines, data-byte commands or records the unit took,
+                                        // attempts included (-1: not looked at)
 };
 
 inline void PrintTo(const TSweepRow &row, std::ostream *os) { *os << row.Name; }
@@ -102,7 +104,7 @@ inline QList<QByteArray> FileLines(TFamily family, TFileKind kind)
         lines << RecordLine(data, addressBytes, 0xFFFF, QByteArray::fromHex("1122"));
     } else {
         lines << RecordLine(data, addressBytes, base, QByteArray::fromHex("12345678").left(wide ? 4 : 2));
-        QByteArray second = RecordLine(data, addressBytes, base + 4, QByteArray::fromHex("567A9ABC").left(wide ? 4 : 2));
+        QByteArray second = RecordLine(data, addressBytes, base + 4, QByteArray::fromHex("0B7A9ABC").left(wide ? 4 : 2));
         if (kind == TFileKind::LowerCaseDigit)
             second[4 + 2 * addressBytes + 3] = 'a'; // "7A" -> "7a": the second data byte
         lines << second;
@@ -167,18 +169,21 @@ private:
             auto unit = std::make_unique<TUpdateModeUnit>(script);
             updateMode_ = unit.get();
             faultsApplied_ = [u = unit.get()] { return u->Faults.size(); };
+            itemsTaken_ = [u = unit.get()] { return u->Lines.size(); };
             unit_ = std::move(unit);
             break;
         }
         case TFamily::Monitor: {
             auto unit = std::make_unique<TMonitorUnit>(script);
             faultsApplied_ = [u = unit.get()] { return u->Faults.size(); };
+            itemsTaken_ = [u = unit.get()] { return qsizetype(u->DataCommands); };
             unit_ = std::move(unit);
             break;
         }
         case TFamily::Module: {
             auto unit = std::make_unique<TModuleUnit>(script);
             faultsApplied_ = [u = unit.get()] { return u->Faults.size(); };
+            itemsTaken_ = [u = unit.get()] { return u->Records.size(); };
             unit_ = std::move(unit);
             break;
         }
@@ -261,7 +266,7 @@ private:
             EXPECT_TRUE(acted_) << "the moment for the row's action never came";
         }
         if (!captionWhenPressed_.isEmpty()) {
-            EXPECT_EQ(captionWhenPressed_, QString::fromUtf8(WizardTexts::StopCaption));
+            EXPECT_EQ(captionWhenPressed_.toStdString(), std::string(WizardTexts::StopCaption));
         }
 
         // Every box, in order; "Begin Update?" first unless the flow ended before asking.
@@ -275,10 +280,13 @@ private:
             want << *box.Title + QStringLiteral(": ") + *box.Text;
         for (const TShownBox &box : rig.window->Boxes)
             got << box.Title + QStringLiteral(": ") + box.Text;
-        EXPECT_EQ(got, want);
+        EXPECT_EQ(got.join(QLatin1Char('\n')).toStdString(), want.join(QLatin1Char('\n')).toStdString());
 
-        EXPECT_EQ(rig.window->StatusText(), *row_.Status);
-        rig.ExpectProgressShows(row_.Progress);
+        EXPECT_EQ(rig.window->StatusText().toStdString(), row_.Status->toStdString());
+        // The label counts every acknowledged line; the gauge stops at its maximum.
+        auto *gauge = rig.Control<QProgressBar>("ProgressBar1");
+        EXPECT_EQ(gauge->value(), qMin(row_.Progress, gauge->maximum()));
+        EXPECT_EQ(rig.Control<QLabel>("LabelSREClines")->text().toStdString(), std::to_string(row_.Progress));
         rig.ExpectWizardAfterTheFlow();
         EXPECT_FALSE(rig.window->State.StopRequested) << "the wizard did not clear the stop after the flow";
 
@@ -293,6 +301,9 @@ private:
         if (row_.NothingSent) {
             EXPECT_TRUE(wire.isEmpty()) << wire.toHex(' ').toStdString();
         }
+        if (row_.ItemsTaken >= 0) {
+            EXPECT_EQ(itemsTaken_(), row_.ItemsTaken);
+        }
         if (updateMode_) {
             EXPECT_EQ(updateMode_->Quit, row_.UnitToldToQuit);
             EXPECT_FALSE(updateMode_->Restarted);
@@ -304,6 +315,7 @@ private:
     std::unique_ptr<TUnitModel> unit_;
     TUpdateModeUnit *updateMode_ = nullptr;
     std::function<qsizetype()> faultsApplied_;
+    std::function<qsizetype()> itemsTaken_;
     QString path_;
     QList<QByteArray> lines_;
     QTimer watch_;
