@@ -80,6 +80,13 @@ INSTANTIATE_TEST_SUITE_P(
             // A byte "s" reads like a confirmed stop.
             {.Name = "ByteSToALine", .Family = UM, .Rules = {"line@3=s"}, .Status = &LinkTexts::UserStopped,
              .Progress = 2, .UnitToldToQuit = true},
+            // The cable pulled during the pause after the erase: the queues cannot even be purged
+            // before the first line, and the flow ends at its edge for the unexpected.
+            {.Name = "LineCutBeforeTheFirstLine", .Family = UM, .Host = THost::CutOnStatus, .Trigger = &Erase::Erased,
+             .Status = &FlowTexts::Unexpected},
+            // Pulled while a line's answer is awaited: the failed read ends the update as a stop.
+            {.Name = "LineCutWhileAwaitingALine", .Family = UM, .Rules = {"line@3=hangup"},
+             .Status = &LinkTexts::UserStopped, .Progress = 2, .ItemsTaken = 3},
             // The end record taken with "." instead of "!": the empty line after it as well, then
             // the file has run out.
             {.Name = "EndOfFileBeforeTheEndAnswer", .Family = UM, .Rules = {"line@4=."}, .Boxes = {EofBox},
@@ -116,6 +123,14 @@ INSTANTIATE_TEST_SUITE_P(
                   .Boxes = {RetriesSpentBox}, .Status = &Erase::MaxRetries},
         TSweepRow{.Name = "PreviousUpdateThenSilenceOnTheLastPass", .Family = UM,
                   .Rules = {"contact=Q*4", "contact=silent"}, .Status = &Erase::MaxRetries},
+        // The cable pulled during the status hold before a command: its write fails.
+        TSweepRow{.Name = "ContactRequestCannotBeWritten", .Family = UM, .Host = THost::CutOnStatus,
+                  .Trigger = &Erase::WaitingForUnit, .Status = &LinkTexts::SendFailed},
+        TSweepRow{.Name = "EraseCommandCannotBeWritten", .Family = UM, .Host = THost::CutOnStatus,
+                  .Trigger = &Erase::InitialContact, .Status = &LinkTexts::SendFailed},
+        // Pulled while an answer is awaited: the failed read counts as a stop.
+        TSweepRow{.Name = "LineCutWhileAwaitingContact", .Family = UM, .Rules = {"contact=hangup"},
+                  .Status = &Erase::StoppedProcess},
         TSweepRow{.Name = "EraseNeverAnswered", .Family = UM, .Rules = {"erase=silent"}, .Status = &Erase::MaxRetries}),
     RowName);
 
@@ -129,6 +144,18 @@ std::vector<TSweepRow> BootloaderStart(TFamily family)
          .Trigger = &Boot::PreparingBootloader, .Status = &FlowTexts::BootloaderStopped, .NothingSent = true},
         {.Name = "StopWhileTheUnitStartsTheBootloader", .Family = family, .Host = THost::StopOnStatus,
          .Trigger = &Boot::BootloaderSent, .Status = &FlowTexts::BootloaderStopped},
+        // The cable pulled while "Sending" is on view: the lead-in byte cannot be written.
+        {.Name = "LeadInCannotBeWritten", .Family = family, .Host = THost::CutOnStatus,
+         .Trigger = &Boot::SendingBootloader, .Status = &FlowTexts::BootloaderFailed},
+        // Pulled while the unit starts its bootloader: the queues cannot be purged before the
+        // contact request, and the flow ends at its edge for the unexpected.
+        {.Name = "LineCutBeforeContact", .Family = family, .Host = THost::CutOnStatus,
+         .Trigger = &Boot::BootloaderSent, .Status = &FlowTexts::Unexpected},
+        {.Name = "LineCutWhileAwaitingContact", .Family = family, .Rules = {"contact=hangup"},
+         .Status = &FlowTexts::NoContact},
+        // The failed read of the end's answer ends the run as a stop, without a question.
+        {.Name = "LineCutWhileAwaitingTheEnd", .Family = family, .Rules = {"end=hangup"},
+         .Status = &LinkTexts::UserStopped, .Progress = 2},
         {.Name = "ContactAnsweredByAnotherByte", .Family = family, .Rules = {"contact=Z"},
          .Status = &FlowTexts::NoContact},
         {.Name = "ContactNotAnswered", .Family = family, .Rules = {"contact=silent"}, .Status = &FlowTexts::NoContact},
@@ -176,6 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
             {.Name = "StopConfirmedWhileAwaitingAnEcho", .Family = MON, .Rules = {"byte@3=silent*1"},
              .Host = THost::StopWhileUnitSilent, .Boxes = {StopPrompt}, .Status = &LinkTexts::UserStopped,
              .Progress = 1, .ItemsTaken = 3},
+            {.Name = "LineCutWhileAwaitingAnEcho", .Family = MON, .Rules = {"byte@3=hangup"},
+             .Status = &LinkTexts::UserStopped, .Progress = 1, .ItemsTaken = 3},
             // The first byte of the second record goes out and is echoed before the bad digit.
             {.Name = "LowerCaseHexDigit", .Family = MON, .Status = &Monitor::HexProblem, .Progress = 1,
              .File = TFileKind::LowerCaseDigit},
@@ -211,6 +240,8 @@ INSTANTIATE_TEST_SUITE_P(
             {.Name = "StopConfirmedWhileAwaitingARecordAnswer", .Family = MOD, .Rules = {"record@2=silent*1"},
              .Host = THost::StopWhileUnitSilent, .Boxes = {StopPrompt}, .Status = &LinkTexts::UserStopped,
              .Progress = 1, .ItemsTaken = 2},
+            {.Name = "LineCutWhileAwaitingARecordAnswer", .Family = MOD, .Rules = {"record@2=hangup"},
+             .Status = &LinkTexts::UserStopped, .Progress = 1, .ItemsTaken = 2},
             {.Name = "ErrorE", .Family = MOD, .Rules = {"record@2=E"}, .Boxes = {UpdateError(Module::ErrorEBox)},
              .Status = &Module::ErrorEStatus, .Progress = 1},
             {.Name = "ErrorC", .Family = MOD, .Rules = {"record@2=C"}, .Boxes = {UpdateError(Module::ErrorCBox)},

@@ -26,6 +26,7 @@ enum class THost {
     StopWhileUnitSilent,// Stop pressed once the unit has swallowed an item without answering
     DeleteOnStatus,     // the update file deleted when the status line first reads Trigger
     DropEndOnStatus,    // the update file loses its end record when the status first reads Trigger
+    CutOnStatus,        // the cable is pulled when the status line first reads Trigger
 };
 
 // The update file a row starts from.
@@ -227,9 +228,14 @@ private:
 
     void WatchTheFlow(TPtyRig &rig)
     {
+        auto *bar = rig.window->findChild<QStatusBar *>(QStringLiteral("StatusBar1"));
+        ASSERT_NE(bar, nullptr);
+        // Every status the flow shows, for the account of a failed row.
+        QObject::connect(bar, &QStatusBar::messageChanged, bar, [this](const QString &text) {
+            if (!text.isEmpty())
+                statuses_ << text;
+        });
         if (row_.Trigger) {
-            auto *bar = rig.window->findChild<QStatusBar *>(QStringLiteral("StatusBar1"));
-            ASSERT_NE(bar, nullptr);
             QObject::connect(bar, &QStatusBar::messageChanged, bar, [this, &rig](const QString &text) {
                 if (acted_ || text != *row_.Trigger)
                     return;
@@ -238,6 +244,7 @@ private:
                 case THost::StopOnStatus: PressStopLater(rig); break;
                 case THost::DeleteOnStatus: EXPECT_TRUE(QFile::remove(path_)); break;
                 case THost::DropEndOnStatus: WriteLines(path_, lines_.mid(0, lines_.size() - 1)); break;
+                case THost::CutOnStatus: rig.pty.HangUp(0); break;
                 default: break;
                 }
             });
@@ -282,7 +289,8 @@ private:
             got << box.Title + QStringLiteral(": ") + box.Text;
         EXPECT_EQ(got.join(QLatin1Char('\n')).toStdString(), want.join(QLatin1Char('\n')).toStdString());
 
-        EXPECT_EQ(rig.window->StatusText().toStdString(), row_.Status->toStdString());
+        EXPECT_EQ(rig.window->StatusText().toStdString(), row_.Status->toStdString())
+            << "statuses shown: " << statuses_.join(QStringLiteral(" | ")).toStdString();
         // The label counts every acknowledged line; the gauge stops at its maximum.
         auto *gauge = rig.Control<QProgressBar>("ProgressBar1");
         EXPECT_EQ(gauge->value(), qMin(row_.Progress, gauge->maximum()));
@@ -290,6 +298,13 @@ private:
         rig.ExpectWizardAfterTheFlow();
         EXPECT_FALSE(rig.window->State.StopRequested) << "the wizard did not clear the stop after the flow";
 
+        if (CutsTheLine()) {
+            // The cable was pulled: its line is gone with it. The program must hold nothing.
+            EXPECT_TRUE(rig.pty.LineCut()) << "the line was never cut";
+            rig.pty.Stop();
+            ExpectUnitRecord();
+            return;
+        }
         if (row_.Host == THost::PortGone) {
             // The line is gone, so nobody can open it again; the program must simply not hold
             // on to anything, and nothing reached the unit before it went.
@@ -301,6 +316,22 @@ private:
         if (row_.NothingSent) {
             EXPECT_TRUE(wire.isEmpty()) << wire.toHex(' ').toStdString();
         }
+        ExpectUnitRecord();
+    }
+
+    bool CutsTheLine() const
+    {
+        if (row_.Host == THost::CutOnStatus)
+            return true;
+        for (const char *rule : row_.Rules)
+            if (QByteArray(rule).contains("hangup"))
+                return true;
+        return false;
+    }
+
+    // What the unit took, read once its line has ended.
+    void ExpectUnitRecord() const
+    {
         if (row_.ItemsTaken >= 0) {
             EXPECT_EQ(itemsTaken_(), row_.ItemsTaken);
         }
@@ -320,6 +351,7 @@ private:
     QList<QByteArray> lines_;
     QTimer watch_;
     bool acted_ = false;
+    QStringList statuses_;
     QString captionWhenPressed_;
 };
 
