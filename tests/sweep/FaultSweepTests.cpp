@@ -219,6 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
              .Progress = 1},
             {.Name = "EchoIsAnotherByte", .Family = MON, .Rules = {"byte@3=Z"}, .Status = &FlowTexts::WrongResponse,
              .Progress = 1},
+            // A byte "t" that arrived is an answer, not a time-out.
+            {.Name = "ByteTToADataByteIsAnAnswer", .Family = MON, .Rules = {"byte@3=0x74"},
+             .Status = &FlowTexts::WrongResponse, .Progress = 1},
+            // The one good ending among the outcomes: the end acknowledged.
+            {.Name = "EndAcknowledged", .Family = MON, .Boxes = {{&FlowTexts::UpdateDoneTitle, &FlowTexts::UpdateDoneBox}},
+             .Status = &FlowTexts::UpdateComplete, .Progress = 2, .ItemsTaken = 4},
             {.Name = "ByteSToADataByteWithoutStop", .Family = MON, .Rules = {"byte@3=s"},
              .Status = &FlowTexts::WrongResponse, .Progress = 1},
         }),
