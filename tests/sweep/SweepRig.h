@@ -5,6 +5,12 @@
 // and the technician (or the file system) doing one thing at the right moment. A row names the
 // fault and the action and what the technician must see at the end: every message box in
 // order, the final status line, the progress, and the wizard back at rest with the port free.
+//
+// Moments are caught where the flow itself marks them: a status text (a press of Stop is then
+// queued like a real click and reaches the flow in its next wait; a file is deleted or a cable
+// pulled at once), a question box, or the unit meeting a silent fault (the host is then inside
+// its wait for that answer). A pulled cable takes its pseudo-terminal with it, so those rows
+// check that the program holds nothing instead of opening the port again.
 #include <QMetaObject>
 #include <QStatusBar>
 #include <optional>
