@@ -131,6 +131,7 @@ public:
 
 private:
     void SendToHost(const QByteArray &bytes, qint64 delayMs) override { Answer(bytes, delayMs); }
+    // The unit's pulled cable reaches the line behind the tap.
     void HangUp(qint64 delayMs) override { Respond(std::nullopt, delayMs, true); }
     TUnitModel &unit_;
 };
