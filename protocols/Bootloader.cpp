@@ -1,6 +1,6 @@
 #include "protocols/UpdateFlows.h"
 
-#include "seriallink/LinkTexts.h"
+#include "protocols/FlowTexts.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ QByteArray BootloaderBlock(TBootloaderImage image)
 bool SendBootloader(TLink &link, TBootloaderImage image)
 {
     try {
-        link.ShowStatus(QString::fromLatin1("Preparing bootloader code."), 2);
+        link.ShowStatus(FlowTexts::BootTexts::PreparingBootloader, 2);
 
         const QByteArray block = BootloaderBlock(image);
         if (block.isEmpty())
@@ -72,7 +72,7 @@ bool SendBootloader(TLink &link, TBootloaderImage image)
         if (link.State.StopRequested)
             return false;
 
-        link.ShowStatus(QString::fromLatin1("Sending bootloader code to unit..."), 2);
+        link.ShowStatus(FlowTexts::BootTexts::SendingBootloader, 2);
 
         // The lead-in byte goes out on its own, then the whole block in one write.
         if (!link.SendChar(0xF0)) {
@@ -84,7 +84,7 @@ bool SendBootloader(TLink &link, TBootloaderImage image)
             return false;
         }
 
-        link.ShowStatus(QString::fromLatin1("Bootloader file sent. Waiting for unit to begin algorithm..."), 2);
+        link.ShowStatus(FlowTexts::BootTexts::BootloaderSent, 2);
         if (link.State.StopRequested)
             return false;
 

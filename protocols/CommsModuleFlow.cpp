@@ -13,11 +13,11 @@ void ReportRecordAnswer(TLink &link, const QByteArray &answer)
 {
     if (answer == "E") {
         link.Surface.ReportBox(
-            QString::fromLatin1("Error 'E': Flash ROM error. Please try again, or consult the help file. "),
+            FlowTexts::ModuleTexts::ErrorEBox,
             FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
-        link.ShowStatus(QString::fromLatin1("Error 'E': Flash ROM error.  Try again."), 0);
+        link.ShowStatus(FlowTexts::ModuleTexts::ErrorEStatus, 0);
     } else if (answer == "C") {
-        link.Surface.ReportBox(QString::fromLatin1("Error 'C': Checksum error. Please try again, or consult the help file. "),
+        link.Surface.ReportBox(FlowTexts::ModuleTexts::ErrorCBox,
                                FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
         link.ShowStatus(FlowTexts::ErrorCStatus, 0);
     } else if (answer == "t") {
@@ -35,7 +35,7 @@ bool CommsModuleFlow(TLink &link)
         TTextLineReader file;
         const TFlowStart start{
             br9600,
-            QString::fromLatin1("Please set unit to BOOTLOADER mode now  (see help file for details). Do you want to continue?"),
+            FlowTexts::ModuleTexts::BootloaderQuestion,
             TBootloaderImage::Module};
         if (!StartUpdate(link, start, file))
             return false;

@@ -11,9 +11,9 @@ namespace {
 constexpr int MaxPasses = 5;
 
 // Texts this stage shows from more than one step.
-const QString EraseFailureTitle = QString::fromLatin1("Erase failure");
-const QString StoppedProcess = QString::fromLatin1("User has stopped the update process.");
-const QString NotErased = QString::fromLatin1("The flash memory could not be erased.  Try again.");
+const QString &EraseFailureTitle = FlowTexts::EraseTexts::EraseFailureTitle;
+const QString &StoppedProcess = FlowTexts::EraseTexts::StoppedProcess;
+const QString &NotErased = FlowTexts::EraseTexts::NotErased;
 } // namespace
 
 EraseResult ContactAndErase(TLink &link)
@@ -24,7 +24,7 @@ EraseResult ContactAndErase(TLink &link)
 
         while (pass < MaxPasses) {
             // Announce, then ask for contact.
-            link.ShowStatus(QString::fromLatin1("Waiting for response from unit..."), 2);
+            link.ShowStatus(FlowTexts::EraseTexts::WaitingForUnit, 2);
             if (!link.SendChar('P')) {
                 link.ShowStatus(LinkTexts::SendFailed, 1);
                 return EraseResult::Failed;
@@ -34,9 +34,9 @@ EraseResult ContactAndErase(TLink &link)
             if (answer == "P") {
                 // Contact made: announce and send the erase command.
                 if (pass == 0)
-                    link.ShowStatus(QString::fromLatin1("Initial contact successful. Attempting to erase flash. Please wait up to 20 s..."), 2);
+                    link.ShowStatus(FlowTexts::EraseTexts::InitialContact, 2);
                 else
-                    link.ShowStatus(QString::fromLatin1("Attempting to erase flash. Please wait up to 20 s..."), 2);
+                    link.ShowStatus(FlowTexts::EraseTexts::AttemptingErase, 2);
                 if (!link.SendChar('p')) {
                     link.ShowStatus(LinkTexts::SendFailed, 1);
                     return EraseResult::Failed;
@@ -45,7 +45,7 @@ EraseResult ContactAndErase(TLink &link)
 
                 if (answer == "E") {
                     link.Surface.ReportBox(
-                        QString::fromLatin1("Error 'E': Flash erase error. Unit will not properly operate until the programming procedure is complete! "),
+                        FlowTexts::EraseTexts::EraseErrorBox,
                         EraseFailureTitle, TBoxIcon::Warning);
                     link.ShowStatus(NotErased, 1);
                     return EraseResult::Failed;
@@ -56,7 +56,7 @@ EraseResult ContactAndErase(TLink &link)
                 }
                 if (answer == "p") {
                     // The hold is the pause the unit needs before the first S-record line.
-                    link.ShowStatus(QString::fromLatin1("Flash erase routine has successfully completed."), 5);
+                    link.ShowStatus(FlowTexts::EraseTexts::Erased, 5);
                     return EraseResult::Erased;
                 }
                 if (answer != "t") {
@@ -66,8 +66,8 @@ EraseResult ContactAndErase(TLink &link)
                 // The erase was not answered in time: resend it after a new contact request.
                 ++pass;
                 if (pass < MaxPasses)
-                    link.ShowStatus(QString::fromLatin1("Flash not fully erased...resending erase command ") +
-                                        QString::number(pass) + QString::fromLatin1(" of 4..."),
+                    link.ShowStatus(FlowTexts::EraseTexts::ResendEraseHead +
+                                        QString::number(pass) + FlowTexts::EraseTexts::ResendEraseTail,
                                     5);
             } else {
                 // No contact.
@@ -76,9 +76,9 @@ EraseResult ContactAndErase(TLink &link)
                     return EraseResult::Stopped;
                 }
                 if (answer == "Q")
-                    link.ShowStatus(QString::fromLatin1("Previous update detected.  Restarting the update process..."), 3);
+                    link.ShowStatus(FlowTexts::EraseTexts::PreviousUpdate, 3);
                 else if (answer == "t")
-                    link.ShowStatus(QString::fromLatin1("Could not establish communication with unit.  Retrying..."), 3);
+                    link.ShowStatus(FlowTexts::EraseTexts::ContactRetrying, 3);
                 else {
                     link.ShowStatus(FlowTexts::NoContact, 1);
                     return EraseResult::Failed;
@@ -88,10 +88,10 @@ EraseResult ContactAndErase(TLink &link)
         }
 
         // Budget spent. A box only when the last pass ended with a "Q" rather than a time-out.
-        link.ShowStatus(QString::fromLatin1("The maximum number of retries has been reached.  Try again."), 1);
+        link.ShowStatus(FlowTexts::EraseTexts::MaxRetries, 1);
         if (answer != "t")
             link.Surface.ReportBox(
-                QString::fromLatin1("Erase Failure!  The flash memory has failed to erase after 4 retries.  Unit will not properly operate until the programming procedure is complete!"),
+                FlowTexts::EraseTexts::RetriesSpentBox,
                 EraseFailureTitle, TBoxIcon::Warning);
         return EraseResult::Failed;
     } catch (...) {

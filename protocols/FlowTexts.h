@@ -5,8 +5,8 @@
 #include "seriallink/LinkTexts.h"
 #include "updatefile/FileTexts.h"
 
-// Texts that more than one update flow shows; each is written once, here. Texts that only one
-// flow shows stay in that flow, as literals in the step that shows them.
+// The texts the update flows show; each is written once, here. Texts that more than one flow
+// shows stand at the top; those of one flow or stage follow in a namespace of their own.
 namespace FlowTexts {
 inline const QString PortGoneTitle = QString::fromLatin1("COM Port Error");
 inline const QString PortGone = QString::fromLatin1(
@@ -50,4 +50,56 @@ inline const QString &Ready = LinkTexts::Ready;
 inline const QString UpdatingDots[4] = {
     QString::fromLatin1("Updating the unit."), QString::fromLatin1("Updating the unit.."),
     QString::fromLatin1("Updating the unit..."), QString::fromLatin1("Updating the unit....")};
+
+// The bootloader download.
+namespace BootTexts {
+inline const QString PreparingBootloader = QString::fromLatin1("Preparing bootloader code.");
+inline const QString SendingBootloader = QString::fromLatin1("Sending bootloader code to unit...");
+inline const QString BootloaderSent = QString::fromLatin1("Bootloader file sent. Waiting for unit to begin algorithm...");
+} // namespace BootTexts
+
+// Contact and flash erase of an update-mode unit.
+namespace EraseTexts {
+inline const QString EraseFailureTitle = QString::fromLatin1("Erase failure");
+inline const QString StoppedProcess = QString::fromLatin1("User has stopped the update process.");
+inline const QString NotErased = QString::fromLatin1("The flash memory could not be erased.  Try again.");
+inline const QString WaitingForUnit = QString::fromLatin1("Waiting for response from unit...");
+inline const QString InitialContact = QString::fromLatin1("Initial contact successful. Attempting to erase flash. Please wait up to 20 s...");
+inline const QString AttemptingErase = QString::fromLatin1("Attempting to erase flash. Please wait up to 20 s...");
+inline const QString EraseErrorBox = QString::fromLatin1("Error 'E': Flash erase error. Unit will not properly operate until the programming procedure is complete! ");
+inline const QString Erased = QString::fromLatin1("Flash erase routine has successfully completed.");
+inline const QString ResendEraseHead = QString::fromLatin1("Flash not fully erased...resending erase command ");
+inline const QString ResendEraseTail = QString::fromLatin1(" of 4...");
+inline const QString PreviousUpdate = QString::fromLatin1("Previous update detected.  Restarting the update process...");
+inline const QString ContactRetrying = QString::fromLatin1("Could not establish communication with unit.  Retrying...");
+inline const QString MaxRetries = QString::fromLatin1("The maximum number of retries has been reached.  Try again.");
+inline const QString RetriesSpentBox = QString::fromLatin1("Erase Failure!  The flash memory has failed to erase after 4 retries.  Unit will not properly operate until the programming procedure is complete!");
+} // namespace EraseTexts
+
+// The update-mode flow's line phase.
+namespace UpdateModeTexts {
+inline const QString ErrorCBox = QString::fromLatin1("Error 'C': Checksum error has occurred. Please try again, or consult the help file.");
+inline const QString RestartQuestion = QString::fromLatin1("Update Complete.  Do you want to restart the unit (X)?  ");
+inline const QString RestartTitle = QString::fromLatin1("Restart the unit?");
+} // namespace UpdateModeTexts
+
+// The resistor-monitor flow: error letters and file faults met while sending.
+namespace MonitorTexts {
+inline const QString ErrorEBox = QString::fromLatin1("Error 'E': Flash erase error. Please try again, or consult the help file. ");
+inline const QString ErrorEStatus = QString::fromLatin1("Error 'E': Flash erase error.  Try again.");
+inline const QString ErrorVBox = QString::fromLatin1("Error 'V': Byte verification error. Please try again, or consult the help file. ");
+inline const QString ErrorVStatus = QString::fromLatin1("Error 'V': Byte verification error.  Try again.");
+inline const QString ErrorSBox = QString::fromLatin1("Error 'S': Record header error. Please try again, or consult the help file. ");
+inline const QString ErrorSStatus = QString::fromLatin1("Error 'S': Record header error.  Try again.");
+inline const QString HexProblem = QString::fromLatin1("Hex conversion problem.  Update file may be damaged. Try again.");
+inline const QString AddressOverflow = QString::fromLatin1("S-Record format problem. Could not complete udpate. Please try again.");
+} // namespace MonitorTexts
+
+// The communications-module flow.
+namespace ModuleTexts {
+inline const QString ErrorEBox = QString::fromLatin1("Error 'E': Flash ROM error. Please try again, or consult the help file. ");
+inline const QString ErrorEStatus = QString::fromLatin1("Error 'E': Flash ROM error.  Try again.");
+inline const QString ErrorCBox = QString::fromLatin1("Error 'C': Checksum error. Please try again, or consult the help file. ");
+inline const QString BootloaderQuestion = QString::fromLatin1("Please set unit to BOOTLOADER mode now  (see help file for details). Do you want to continue?");
+} // namespace ModuleTexts
 } // namespace FlowTexts

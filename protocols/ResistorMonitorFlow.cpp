@@ -19,14 +19,14 @@ void ReportByteAnswer(TLink &link, TTextLineReader &file, const QByteArray &answ
         QString Status;
     };
     static const TLetter letters[] = {
-        {'E', QString::fromLatin1("Error 'E': Flash erase error. Please try again, or consult the help file. "),
-         QString::fromLatin1("Error 'E': Flash erase error.  Try again.")},
+        {'E', FlowTexts::MonitorTexts::ErrorEBox,
+         FlowTexts::MonitorTexts::ErrorEStatus},
         {'F', FlowTexts::ErrorFBox, FlowTexts::ErrorFStatus},
         {'R', FlowTexts::ErrorRBox, FlowTexts::ErrorRStatus},
-        {'V', QString::fromLatin1("Error 'V': Byte verification error. Please try again, or consult the help file. "),
-         QString::fromLatin1("Error 'V': Byte verification error.  Try again.")},
-        {'S', QString::fromLatin1("Error 'S': Record header error. Please try again, or consult the help file. "),
-         QString::fromLatin1("Error 'S': Record header error.  Try again.")},
+        {'V', FlowTexts::MonitorTexts::ErrorVBox,
+         FlowTexts::MonitorTexts::ErrorVStatus},
+        {'S', FlowTexts::MonitorTexts::ErrorSBox,
+         FlowTexts::MonitorTexts::ErrorSStatus},
     };
 
     if (timedOut) {
@@ -46,7 +46,7 @@ void ReportByteAnswer(TLink &link, TTextLineReader &file, const QByteArray &answ
 void ReportBadDigit(TLink &link, TTextLineReader &file)
 {
     CloseAll(link, file);
-    link.ShowStatus(QString::fromLatin1("Hex conversion problem.  Update file may be damaged. Try again."), 0);
+    link.ShowStatus(FlowTexts::MonitorTexts::HexProblem, 0);
 }
 
 // Sends one S1 record a data byte at a time: "S", address high byte, address low byte, data
@@ -104,7 +104,7 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         if (address != 0xFFFF) {
             ++address;
         } else if (i != n - 1) {
-            link.ShowStatus(QString::fromLatin1("S-Record format problem. Could not complete udpate. Please try again."), 1);
+            link.ShowStatus(FlowTexts::MonitorTexts::AddressOverflow, 1);
             CloseAll(link, file);
             return false;
         }

@@ -81,7 +81,7 @@ void AdvanceDotAnimation(TLink &link, int &dotPhase)
 void ReportFinalAnswer(TLink &link, const QByteArray &answer)
 {
     if (answer == "C") {
-        link.Surface.ReportBox(QString::fromLatin1("Error 'C': Checksum error has occurred. Please try again, or consult the help file."),
+        link.Surface.ReportBox(FlowTexts::UpdateModeTexts::ErrorCBox,
                                FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
         link.ShowStatus(FlowTexts::ErrorCStatus, 0);
     } else if (answer == "F") {
@@ -239,8 +239,8 @@ bool UpdateModeFlow(TLink &link)
 
             // End record taken: the update is complete.
             if (answer == "!") {
-                if (surface.AskYesNo(QString::fromLatin1("Update Complete.  Do you want to restart the unit (X)?  "),
-                                     QString::fromLatin1("Restart the unit?")))
+                if (surface.AskYesNo(FlowTexts::UpdateModeTexts::RestartQuestion,
+                                     FlowTexts::UpdateModeTexts::RestartTitle))
                     link.SendChar('X');
                 held.CloseAll();
                 link.ShowStatus(FlowTexts::UpdateComplete, 0);

@@ -74,6 +74,19 @@ void TComPort::DoOpen()
         throw EComPort(CE_OpenFailed, number ? number : EIO);
     }
     serial_ = std::move(serial);
+    lineFailed_ = false;
+    receivedBeforeFailure_.clear();
+    // A line that is gone keeps reporting itself to the event loop (a hung-up terminal reads as
+    // end of file on every pass), which would turn every wait into a busy loop. Let go of the
+    // device once control is back in the event loop, not inside Qt's own notification.
+    QSerialPort *device = serial_.get();
+    QObject::connect(device, &QSerialPort::errorOccurred, device, [this, device](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+            QMetaObject::invokeMethod(device, [this, device] {
+                if (serial_.get() == device)
+                    LetGoOfFailedLine();
+            }, Qt::QueuedConnection);
+    });
     try {
         ApplyLineSettings();
     } catch (...) {
@@ -98,8 +111,19 @@ void TComPort::ApplyLineSettings()
     serial.clearError();
 }
 
+void TComPort::LetGoOfFailedLine()
+{
+    if (lineFailed_ || !serial_)
+        return;
+    lineFailed_ = true;
+    receivedBeforeFailure_ += serial_->readAll();
+    serial_->close();
+}
+
 void TComPort::DoClose()
 {
+    lineFailed_ = false;
+    receivedBeforeFailure_.clear();
     if (serial_) {
         serial_->close();
         serial_.reset();
@@ -123,6 +147,8 @@ int TComPort::WriteBytes(const QByteArray &text)
         throw EComPort(CE_WriteFailed, EBADF);
     if (text.isEmpty())
         return 0;
+    if (lineFailed_)
+        throw EComPort(CE_WriteFailed, EIO);
     QSerialPort &serial = *serial_;
     if (serial.write(text) != text.size())
         Raise(serial, CE_WriteFailed);
@@ -153,18 +179,30 @@ int TComPort::ReadBytes(QByteArray &text, int n)
     text.clear();
     if (!Connected() || !serial_)
         throw EComPort(CE_ReadFailed, EBADF);
+    if (lineFailed_) {
+        if (n <= 0 || receivedBeforeFailure_.isEmpty())
+            throw EComPort(CE_ReadFailed, EIO);
+        text = receivedBeforeFailure_.left(n);
+        receivedBeforeFailure_.remove(0, text.size());
+        return int(text.size());
+    }
     QSerialPort &serial = *serial_;
-    if (IsDeviceFailure(serial.error()))
-        Raise(serial, CE_ReadFailed); // the device failed while events were handled
+    // Bytes that arrived before the device failed (a unit's last answer before the line went)
+    // are handed out first; the failure is raised once nothing is left to read.
+    if (serial.bytesAvailable() == 0 || n <= 0) {
+        if (IsDeviceFailure(serial.error()))
+            Raise(serial, CE_ReadFailed); // the device failed while events were handled
+    }
     if (n <= 0)
         return 0;
     if (serial.bytesAvailable() == 0) {
         // Bytes may wait in the driver before the read notifier has run: fetch them without
         // waiting (a zero wait that finds nothing reports a time-out, which is no failure).
         serial.waitForReadyRead(0);
-        if (IsDeviceFailure(serial.error()))
+        if (!IsDeviceFailure(serial.error()))
+            serial.clearError();
+        else if (serial.bytesAvailable() == 0)
             Raise(serial, CE_ReadFailed);
-        serial.clearError();
     }
     text = serial.read(n);
     return int(text.size());
@@ -174,6 +212,12 @@ void TComPort::PurgeQueues(bool input, bool output)
 {
     if (!Connected() || !serial_)
         throw EComPort(CE_PurgeFailed, EBADF);
+    if (lineFailed_) {
+        // Nothing waits on a line that is gone; the next write or read reports the failure.
+        if (input)
+            receivedBeforeFailure_.clear();
+        return;
+    }
     QSerialPort &serial = *serial_;
     QSerialPort::Directions directions;
     if (input) {
@@ -183,8 +227,14 @@ void TComPort::PurgeQueues(bool input, bool output)
     }
     if (output)
         directions |= QSerialPort::Output;
-    if (directions && !serial.clear(directions))
+    if (directions && !serial.clear(directions)) {
+        // A line that is gone (a pulled cable, an unplugged adapter) has nothing waiting to
+        // discard. Its failure is left for the write or read that follows, which the update
+        // reports as a failed send or a stop, in words that tell the technician about the port.
+        if (serial.error() == QSerialPort::ResourceError)
+            return;
         Raise(serial, CE_PurgeFailed);
+    }
 }
 
 void TComPort::ListSerialPorts(QStringList &list)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <memory>
 
 #include "seriallink/ComPort.h"
@@ -34,6 +35,12 @@ protected:
 
 private:
     void ApplyLineSettings();
+    void LetGoOfFailedLine();
     // A fresh device object per open, so that nothing of a failed open lingers.
     std::unique_ptr<QSerialPort> serial_;
+    // The line failed while the port was open (a pulled cable, an unplugged adapter): the
+    // device is let go of, the bytes it had received are kept for reading, and every further
+    // read and write fails until the port is closed.
+    bool lineFailed_ = false;
+    QByteArray receivedBeforeFailure_;
 };

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QSerialPort>
 
 #include <functional>
@@ -332,6 +333,52 @@ TEST_F(ComPortOverPty, WriteThatCannotFinishInTimeIsCutShortAndDropped)
     drained += pty.FarRead(1 << 24, 500);
     drained.replace('f', QByteArray());
     EXPECT_EQ(drained, QByteArray("abc").left(sent) + "Z");
+}
+
+// A pulled cable: purging a line that is gone has nothing to discard and raises nothing; the
+// write that follows fails, and so does the read, so the update reports the port's failure in
+// its own words instead of an unexpected error.
+TEST_F(ComPortOverPty, PurgeOfALineThatIsGoneLeavesTheFailureToTheNextWriteAndRead)
+{
+    port.OpenPort();
+    pty.HangUp();
+    QByteArray got;
+    EXPECT_THROW(port.ReadBytes(got, 1), EComPort);
+    EXPECT_NO_THROW(port.PurgeQueues(true, true));
+    try {
+        port.WriteBytes("P");
+        ADD_FAILURE() << "a write on a line that is gone went through";
+    } catch (const EComPort &e) {
+        EXPECT_EQ(e.Code(), CE_WriteFailed);
+    }
+    EXPECT_NO_THROW(port.PurgeQueues(true, true));
+    EXPECT_THROW(port.ReadBytes(got, 1), EComPort);
+    EXPECT_NO_THROW(port.ClosePort());
+    EXPECT_FALSE(port.Connected());
+}
+
+// A line that is gone keeps reporting itself to the event loop; the port lets go of the device,
+// so that the waits of an update that is about to report the failure sleep instead of spinning.
+TEST_F(ComPortOverPty, AGoneLineIsLetGoOfAndTheEventLoopSleepsAgain)
+{
+    port.OpenPort();
+    pty.HangUp();
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick;
+    tick.start(20);
+    int passes = 0;
+    while (timer.elapsed() < 300) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        ++passes;
+    }
+    // About one pass per tick of the timer; a spinning loop makes hundreds of thousands.
+    EXPECT_LT(passes, 200);
+    QByteArray got;
+    EXPECT_THROW(port.ReadBytes(got, 1), EComPort);
+    EXPECT_THROW(port.WriteBytes("P"), EComPort);
+    EXPECT_NO_THROW(port.ClosePort());
+    EXPECT_FALSE(port.Connected());
 }
 
 } // namespace
