@@ -80,10 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
             // A byte "s" reads like a confirmed stop.
             {.Name = "ByteSToALine", .Family = UM, .Rules = {"line@3=s"}, .Status = &LinkTexts::UserStopped,
              .Progress = 2, .UnitToldToQuit = true},
-            // The cable pulled during the pause after the erase: the queues cannot even be purged
-            // before the first line, and the flow ends at its edge for the unexpected.
-            {.Name = "LineCutBeforeTheFirstLine", .Family = UM, .Host = THost::CutOnStatus, .Trigger = &Erase::Erased,
-             .Status = &FlowTexts::Unexpected},
+            // The cable pulled during the pause after the erase: the purge finds nothing to
+            // discard on a line that is gone, and the first line cannot be written.
+            {.Name = "LineCannotBeWritten", .Family = UM, .Host = THost::CutOnStatus, .Trigger = &Erase::Erased,
+             .Status = &LinkTexts::SendFailed},
             // Pulled while a line's answer is awaited: the failed read ends the update as a stop.
             {.Name = "LineCutWhileAwaitingALine", .Family = UM, .Rules = {"line@3=hangup"},
              .Status = &LinkTexts::UserStopped, .Progress = 2, .ItemsTaken = 3},
@@ -147,10 +147,9 @@ std::vector<TSweepRow> BootloaderStart(TFamily family)
         // The cable pulled while "Sending" is on view: the lead-in byte cannot be written.
         {.Name = "LeadInCannotBeWritten", .Family = family, .Host = THost::CutOnStatus,
          .Trigger = &Boot::SendingBootloader, .Status = &FlowTexts::BootloaderFailed},
-        // Pulled while the unit starts its bootloader: the queues cannot be purged before the
-        // contact request, and the flow ends at its edge for the unexpected.
-        {.Name = "LineCutBeforeContact", .Family = family, .Host = THost::CutOnStatus,
-         .Trigger = &Boot::BootloaderSent, .Status = &FlowTexts::Unexpected},
+        // Pulled while the unit starts its bootloader: the contact request cannot be written.
+        {.Name = "ContactCannotBeWritten", .Family = family, .Host = THost::CutOnStatus,
+         .Trigger = &Boot::BootloaderSent, .Status = &LinkTexts::SendFailed},
         {.Name = "LineCutWhileAwaitingContact", .Family = family, .Rules = {"contact=hangup"},
          .Status = &FlowTexts::NoContact},
         // The failed read of the end's answer ends the run as a stop, without a question.

@@ -60,8 +60,9 @@ TEST(UnitSimTool, HelpDocumentsEveryOptionAndTheFaultRules)
     EXPECT_EQ(process.exitCode(), 0);
     const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
     for (const char *part : {"--family", "update-mode", "monitor", "module", "any", "--link", "--fault",
-                             "--erase-time", "--answer-delay", "--pace", "--once", "--help",
-                             "STAGE[@K]=ANSWER[*N]", "silent", "0xHH", "line@5=C*3", "contact=Q*2"})
+                             "--erase-time", "--answer-delay", "--pace", "--once", "--help", "--cut-after",
+                             "--cut-delay", "--replug", "STAGE[@K]=ANSWER[*N]", "silent", "hangup", "+hangup",
+                             "0xHH", "line@5=C*3", "contact=Q*2"})
         EXPECT_TRUE(help.contains(QLatin1String(part))) << part;
 }
 
@@ -111,6 +112,35 @@ TEST(UnitSimTool, AnswersOnItsPortAndPrintsTheSummaryOnSigterm)
     EXPECT_TRUE(out.contains(QStringLiteral("contact 1: \"Q\" instead of \"P\""))) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("SIGTERM")));
     EXPECT_FALSE(QFileInfo(link).isSymLink()) << "link removed on exit";
+}
+
+// The cable comes out after the host's second byte and is plugged in again behind the same link:
+// the new line's path is printed, and the same unit answers on it.
+TEST(UnitSimTool, PulledCableIsPluggedInAgainBehindTheSameLink)
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyV0"));
+    QProcess process;
+    const QString first = StartTool(process, {QStringLiteral("--family"), QStringLiteral("update-mode"),
+                                              QStringLiteral("--link"), link, QStringLiteral("--cut-after"),
+                                              QStringLiteral("2"), QStringLiteral("--replug"), QStringLiteral("300")});
+    ASSERT_TRUE(first.startsWith(QStringLiteral("/dev/"))) << first.toStdString();
+    EXPECT_EQ(Exchange(link, "P"), "P");
+    EXPECT_EQ(Exchange(link, "P"), "P");
+    while (!process.canReadLine() && process.waitForReadyRead(5000)) {
+    }
+    const QString second = QString::fromLocal8Bit(process.readLine()).trimmed();
+    ASSERT_TRUE(second.startsWith(QStringLiteral("/dev/"))) << second.toStdString();
+    EXPECT_EQ(QFile::symLinkTarget(link), second);
+    EXPECT_EQ(Exchange(link, "P"), "P");
+
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(5000));
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("contact requests: 3"))) << out.toStdString();
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("cable pulled"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("plugged in again"))) << err.toStdString();
 }
 
 TEST(UnitSimTool, OnceEndsByItselfAfterTheUpdate)
