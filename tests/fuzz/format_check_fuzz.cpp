@@ -1,5 +1,7 @@
 // Fuzz target: the update-file format check on arbitrary file contents. The first input byte
-// picks the record variant (odd: 32-bit S3/S7, even: 24-bit S2/S8); the rest is the file. The
+// picks the record variant (odd: 32-bit S3/S7, even: 24-bit S2/S8) and, when its top bit is
+// set, a press of Stop: already pressed at the start (bits 1-6 zero) or pressed during the
+// pass of window events before line 1-63 (bits 1-6); the rest is the file. The
 // check runs on a virtual clock with a recording surface, and its outcome is compared with a
 // plain model of the file rules: lines split at LF (CR LF counts as one line end, a last line
 // without a line end is still a line, and a file ending in a line end reads one empty line
@@ -18,7 +20,7 @@
 
 namespace {
 
-enum class TEnd { Valid, FormatBox, LimitBox, Silent };
+enum class TEnd { Valid, FormatBox, LimitBox, Silent, Stopped };
 
 struct TExpected {
     int Result = 0;
@@ -106,7 +108,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FuzzSupport::SilenceQt();
     static const QString path = FuzzSupport::ScratchDir() + QStringLiteral("/T42FUZZ.S19");
 
-    const TRecordVariant variant = (size > 0 && (data[0] & 1)) ? TRecordVariant::Addr32 : TRecordVariant::Addr24;
+    const uint8_t first = size > 0 ? data[0] : 0;
+    const TRecordVariant variant = (first & 1) ? TRecordVariant::Addr32 : TRecordVariant::Addr24;
+    const int stopAt = (first & 0x80) ? (first >> 1) & 0x3F : -1; // pumps before Stop; -1: never
     const QByteArray file = size > 0 ? FuzzSupport::Bytes(data + 1, size - 1) : QByteArray();
     if (!FuzzSupport::WriteFile(path, file))
         std::abort();
@@ -117,9 +121,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     TRecordingSurface surface(&clock);
     surface.FileName = path;
     TLink link(surface, port, clock, state);
+    state.StopRequested = stopAt == 0;
+    surface.OnPump = [&] {
+        if (surface.PumpCount == stopAt)
+            state.StopRequested = true;
+    };
 
     const int result = CheckUpdateFileFormat(link, variant);
-    const TExpected expected = Model(file, variant);
+    TExpected expected = Model(file, variant);
+    // A press of Stop ends the check before the next line, silently; one during the pass before
+    // the last line read comes too late to matter.
+    if (stopAt >= 0 && stopAt < expected.LinesRead)
+        expected = {0, TEnd::Stopped, stopAt};
 
     FUZZ_CHECK(result == expected.Result);
     FUZZ_CHECK(result == 0 || (result >= 2 && result <= 20001));
@@ -128,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(clock.TickCount() == 0);
     // A regular file that stays put never ends in the unexpected-error path.
     FUZZ_CHECK(surface.FileWarning.isEmpty());
-    FUZZ_CHECK(!state.StopRequested);
+    FUZZ_CHECK(state.StopRequested == (stopAt >= 0 && stopAt <= surface.PumpCount));
 
     const QStringList statuses = surface.Statuses();
     const QStringList boxes = surface.Boxes();
@@ -137,6 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(seen.What != TSeen::Question);
     switch (expected.End) {
     case TEnd::Valid:
+    case TEnd::Stopped:
         FUZZ_CHECK(statuses.size() == 1 && boxes.isEmpty());
         break;
     case TEnd::Silent:
