@@ -70,8 +70,7 @@ bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file)
     link.ShowStatus(FlowTexts::Updating, 0);
 
     if (!file.Open(fileName)) {
-        link.ShowStatus(FlowTexts::FileUnreadableStatus, 0);
-        surface.ReportBox(FlowTexts::FileUnreadable, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
+        ReportFileUnreadable(link);
         ClosePort(link);
         return false;
     }
@@ -131,6 +130,12 @@ void ReportEarlyEnd(TLink &link, TTextLineReader &file)
     link.ShowStatus(FlowTexts::EofStatus, 0);
 }
 
+void ReportFileUnreadable(TLink &link)
+{
+    link.ShowStatus(FlowTexts::FileUnreadableStatus, 0);
+    link.Surface.ReportBox(FlowTexts::FileUnreadable, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
+}
+
 TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, QByteArray &line)
 {
     for (;;) {
@@ -145,8 +150,14 @@ TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, Q
         }
 
         link.ProcessPendingMessages();
-        if (!file.ReadLine(line))
-            throw std::runtime_error("update file read failed");
+        // A read error, or a line far longer than any S-record, means the file changed since
+        // it was checked: what would go out is not the file that was checked.
+        qint64 fullLength = 0;
+        if (!file.ReadLine(line, &fullLength) || fullLength > line.size()) {
+            CloseAll(link, file);
+            ReportFileUnreadable(link);
+            return TNextLine::Ended;
+        }
 
         const TLineKind kind = ClassifyLine(line, headerSeen);
         if (kind == TLineKind::End)

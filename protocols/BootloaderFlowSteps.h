@@ -43,6 +43,9 @@ int DigitAt(const QByteArray &line, int position);
 // technician chose to stop (the caller ends the flow); on No, StopRequested is cleared.
 bool StopConfirmedAtPass(TLink &link);
 
+// The update file cannot be read (any more): the status line, then the File Error box.
+void ReportFileUnreadable(TLink &link);
+
 // The file ran out before its end record: closes everything and reports it.
 void ReportEarlyEnd(TLink &link, TTextLineReader &file);
 

@@ -154,17 +154,22 @@ int TComPort::ReadBytes(QByteArray &text, int n)
     if (!Connected() || !serial_)
         throw EComPort(CE_ReadFailed, EBADF);
     QSerialPort &serial = *serial_;
-    if (IsDeviceFailure(serial.error()))
-        Raise(serial, CE_ReadFailed); // the device failed while events were handled
+    // Bytes that arrived before the device failed (a unit's last answer before the line went)
+    // are handed out first; the failure is raised once nothing is left to read.
+    if (serial.bytesAvailable() == 0 || n <= 0) {
+        if (IsDeviceFailure(serial.error()))
+            Raise(serial, CE_ReadFailed); // the device failed while events were handled
+    }
     if (n <= 0)
         return 0;
     if (serial.bytesAvailable() == 0) {
         // Bytes may wait in the driver before the read notifier has run: fetch them without
         // waiting (a zero wait that finds nothing reports a time-out, which is no failure).
         serial.waitForReadyRead(0);
-        if (IsDeviceFailure(serial.error()))
+        if (!IsDeviceFailure(serial.error()))
+            serial.clearError();
+        else if (serial.bytesAvailable() == 0)
             Raise(serial, CE_ReadFailed);
-        serial.clearError();
     }
     text = serial.read(n);
     return int(text.size());
@@ -183,8 +188,14 @@ void TComPort::PurgeQueues(bool input, bool output)
     }
     if (output)
         directions |= QSerialPort::Output;
-    if (directions && !serial.clear(directions))
+    if (directions && !serial.clear(directions)) {
+        // A line that is gone (a pulled cable, an unplugged adapter) has nothing waiting to
+        // discard. Its failure is left for the write or read that follows, which the update
+        // reports as a failed send or a stop, in words that tell the technician about the port.
+        if (serial.error() == QSerialPort::ResourceError)
+            return;
         Raise(serial, CE_PurgeFailed);
+    }
 }
 
 void TComPort::ListSerialPorts(QStringList &list)

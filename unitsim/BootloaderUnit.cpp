@@ -41,15 +41,14 @@ void TBootloaderUnit::Take(char c)
     case TPhase::Ready:
         if (c == '.') {
             ++ContactRequests;
-            if (const auto answer = Script.Reply(TUnitStage::Contact, ContactRequests, ".", &Faults))
-                Answer(*answer, Script.AnswerDelayMs);
+            const auto answer = Script.Reply(TUnitStage::Contact, ContactRequests, ".", &Faults);
+            Respond(answer, Script.AnswerDelayMs, Script.TakeHangUp());
         } else if (c == '!') {
             ++EndCommands;
-            if (const auto answer = Script.Reply(TUnitStage::End, EndCommands, "!", &Faults)) {
-                Answer(*answer, Script.AnswerDelayMs);
-                if (*answer == "!")
-                    Finished = true;
-            }
+            const auto answer = Script.Reply(TUnitStage::End, EndCommands, "!", &Faults);
+            Respond(answer, Script.AnswerDelayMs, Script.TakeHangUp());
+            if (answer == QByteArray("!"))
+                Finished = true;
         } else if (c == LeadIn) {
             phase_ = TPhase::AwaitLeadIn;
             Take(c);

@@ -50,8 +50,10 @@ QString UnitStageName(TUnitStage stage)
     return QStringLiteral("?");
 }
 
-QString DescribeAnswer(const std::optional<QByteArray> &answer)
+QString DescribeAnswer(const std::optional<QByteArray> &answer, bool hangUp)
 {
+    if (hangUp)
+        return answer ? DescribeAnswer(answer) + QStringLiteral(" and a cut line") : QStringLiteral("a cut line");
     if (!answer)
         return QStringLiteral("silence");
     QString text;
@@ -78,6 +80,7 @@ bool TFaultScript::Take(TUnitStage stage, int index, std::optional<QByteArray> &
             continue;
         ++rule.Used;
         answer = rule.Answer;
+        hangUpDue_ = rule.HangUp;
         return true;
     }
     return false;
@@ -118,10 +121,15 @@ std::optional<TFaultRule> TFaultScript::ParseRule(const QString &text, QString *
         return std::nullopt;
     }
 
-    // ANSWER[*N]: the answer is "silent", 0xHH or one character; "*N" may follow.
+    // ANSWER[*N]: the answer is "silent", "hangup", 0xHH or one character, and the last two may
+    // end in "+hangup"; "*N" may follow.
     const QString rest = rule.mid(eq + 1);
     qsizetype used = 0;
-    if (rest.startsWith(QLatin1String("silent"), Qt::CaseInsensitive)) {
+    if (rest.startsWith(QLatin1String("hangup"), Qt::CaseInsensitive)) {
+        result.Answer = std::nullopt;
+        result.HangUp = true;
+        used = 6;
+    } else if (rest.startsWith(QLatin1String("silent"), Qt::CaseInsensitive)) {
         result.Answer = std::nullopt;
         used = 6;
     } else if (rest.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
@@ -143,6 +151,11 @@ std::optional<TFaultRule> TFaultScript::ParseRule(const QString &text, QString *
     } else {
         Fail(error, QStringLiteral("missing answer after \"=\" (one character, 0xHH or silent)"));
         return std::nullopt;
+    }
+
+    if (result.Answer && rest.mid(used).startsWith(QLatin1String("+hangup"), Qt::CaseInsensitive)) {
+        result.HangUp = true;
+        used += 7;
     }
 
     const QString tail = rest.mid(used);
@@ -167,6 +180,6 @@ std::optional<QByteArray> TFaultScript::Reply(TUnitStage stage, int index, const
         applied->append(QStringLiteral("%1 %2: %3 instead of %4")
                             .arg(UnitStageName(stage))
                             .arg(index)
-                            .arg(DescribeAnswer(answer), DescribeAnswer(normal)));
+                            .arg(DescribeAnswer(answer, hangUpDue_), DescribeAnswer(normal)));
     return answer;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // The exchanges a fault can be aimed at.
@@ -18,7 +19,8 @@ enum class TUnitStage {
 
 // One rule: at the Index-th item of a stage (1-based; 0 = every item), answer Answer instead of
 // the normal answer, Times times (then the unit recovers), or every time when Times is -1.
-// No Answer means silence: the unit says nothing at all.
+// No Answer means silence: the unit says nothing at all. HangUp cuts the line after the answer
+// (or instead of it, with no Answer), as a pulled cable does.
 // The item index counts items the unit has taken: the k-th line is the line after k-1 accepted
 // lines, so its repeated attempts all match the same rule.
 struct TFaultRule {
@@ -27,6 +29,7 @@ struct TFaultRule {
     std::optional<QByteArray> Answer;
     int Times = -1;
     int Used = 0;
+    bool HangUp = false;
 };
 
 // A unit's script of faults and timings.
@@ -39,6 +42,9 @@ struct TFaultScript {
     // applied; answer then holds the bytes to send (nullopt: stay silent).
     bool Take(TUnitStage stage, int index, std::optional<QByteArray> &answer);
 
+    // True once after a reply whose rule cuts the line.
+    bool TakeHangUp() { return std::exchange(hangUpDue_, false); }
+
     // The answer a unit gives to the index-th item of a stage: normal, or what the first rule
     // that still applies puts in its place (nullopt: silence). An applied rule is noted in
     // applied, e.g. "line 5: \"C\" instead of \".\"".
@@ -46,14 +52,20 @@ struct TFaultScript {
                                     QStringList *applied = nullptr);
 
     // Parses rules of the form STAGE[@K]=ANSWER[*N]: STAGE is contact, erase, line, byte,
-    // record or end; ANSWER is one character, 0xHH or "silent"; N how many times. Examples:
-    // "line@5=C*3", "contact=Q*2", "erase=silent", "byte@3=0x74", "end=silent".
+    // record or end; ANSWER is one character, 0xHH, "silent" or "hangup" (cut the line instead
+    // of answering), and an answer may end in "+hangup" (answer, then cut the line); N how many
+    // times. Examples: "line@5=C*3", "contact=Q*2", "erase=silent", "byte@3=0x74",
+    // "end=silent", "erase=hangup", "line@3=.+hangup".
     // nullopt on a malformed rule, with the reason in error.
     static std::optional<TFaultRule> ParseRule(const QString &text, QString *error = nullptr);
+
+private:
+    bool hangUpDue_ = false;
 };
 
 // The stage's name as fault rules spell it ("contact", "line", ...).
 QString UnitStageName(TUnitStage stage);
 
-// An answer as a person reads it: "\"C\"", "0x74", "silence".
-QString DescribeAnswer(const std::optional<QByteArray> &answer);
+// An answer as a person reads it: "\"C\"", "0x74", "silence"; with hangUp: "\".\" and a cut
+// line", "a cut line".
+QString DescribeAnswer(const std::optional<QByteArray> &answer, bool hangUp = false);

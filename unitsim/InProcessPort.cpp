@@ -35,6 +35,8 @@ int TInProcessPort::WriteBytes(const QByteArray &text)
 {
     if (!Connected())
         throw EComPort(CE_WriteFailed, EBADF);
+    if (LineCut)
+        throw EComPort(CE_WriteFailed, EIO);
     if (text.isEmpty())
         return 0;
     int count = int(text.size());
@@ -54,7 +56,7 @@ int TInProcessPort::WriteBytes(const QByteArray &text)
 
 int TInProcessPort::ReadBytes(QByteArray &text, int n)
 {
-    if (!Connected() || ReadFails)
+    if (!Connected() || ReadFails || LineCut)
         throw EComPort(CE_ReadFailed, Connected() ? EIO : EBADF);
     clock_.RunDueEvents();
     const int take = int(qMin<qsizetype>(qMax(n, 0), rx_.size()));
@@ -86,4 +88,9 @@ void TInProcessPort::SendToHost(const QByteArray &bytes, qint64 delayMs)
         if (Connected())
             rx_.append(bytes);
     });
+}
+
+void TInProcessPort::HangUp(qint64 delayMs)
+{
+    clock_.ScheduleIn(delayMs, [this] { LineCut = true; });
 }

@@ -22,6 +22,7 @@ public:
     void ListSerialPorts(QStringList &list) override;
 
     void SendToHost(const QByteArray &bytes, qint64 delayMs) override;
+    void HangUp(qint64 delayMs) override;
 
     // --- test knobs ---
     QStringList PortNames;            // what ListSerialPorts lists (sorted on the way out)
@@ -29,6 +30,7 @@ public:
     QStringList DeniedPorts;          // names whose open fails with code 1 (no permission)
     bool ListFails = false;           // ListSerialPorts raises code 23
     bool ReadFails = false;           // ReadBytes raises code 3
+    bool LineCut = false;             // the far end is gone: reads raise code 3, writes code 2
     // Called for each write: return the count to report (fewer than the size cuts the write
     // short), or -1 to raise code 2. Unset: every write succeeds whole.
     std::function<int(const QByteArray &)> WriteFault;

@@ -21,9 +21,9 @@ bool TModuleUnit::TakeCommandByte(char c)
     Records.append(record_);
     const auto answer = Script.Reply(TUnitStage::Record, RecordsAccepted + 1, ".", &Faults);
     record_.clear();
+    Respond(answer, Script.AnswerDelayMs, Script.TakeHangUp());
     if (!answer)
         return true;
-    Answer(*answer, Script.AnswerDelayMs);
     if (*answer == ".")
         ++RecordsAccepted;
     return true;

@@ -26,9 +26,9 @@ bool TMonitorUnit::TakeCommandByte(char c)
     const int address = (quint8(command_[0]) << 8) | quint8(command_[1]);
     const char data = command_[2];
     const auto answer = Script.Reply(TUnitStage::Byte, BytesAccepted + 1, QByteArray(1, data), &Faults);
+    Respond(answer, Script.AnswerDelayMs, Script.TakeHangUp());
     if (!answer)
         return true;
-    Answer(*answer, Script.AnswerDelayMs);
     if (*answer == QByteArray(1, data)) {
         Programmed[address] = quint8(data);
         ++BytesAccepted;

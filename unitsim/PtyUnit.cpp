@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -107,6 +108,11 @@ bool TPtyUnit::MakeLink(const QString &, QString *error)
 }
 
 void TPtyUnit::Stop() {}
+void TPtyUnit::HangUp(qint64) {}
+bool TPtyUnit::Reconnect(QString *error) { return Start(error); }
+bool TPtyUnit::CutDue(TClock::time_point) { return false; }
+void TPtyUnit::CutLine() {}
+void TPtyUnit::CloseLine() {}
 void TPtyUnit::Wake() {}
 void TPtyUnit::Run() {}
 void TPtyUnit::MoveDueAnswers(TClock::time_point) {}
@@ -185,9 +191,18 @@ bool TPtyUnit::Start(QString *error)
         return fail(QStringLiteral("cannot make the wake-up pipe"));
 
     stop_ = false;
+    cut_ = false;
+    readSinceStart_ = 0;
+    cutArmed_ = CutAfterHostBytes >= 0;
+    discardInput_ = false;
+    {
+        std::lock_guard lock(answersMutex_);
+        cutAt_.reset();
+    }
     answersOnWire_.clear();
     lastIn_ = lastOut_ = TClock::now();
     model_.AttachLine(this);
+    attached_ = true;
     thread_ = std::thread(&TPtyUnit::Run, this);
     return true;
 }
@@ -219,12 +234,7 @@ bool TPtyUnit::MakeLink(const QString &linkPath, QString *error)
 
 void TPtyUnit::Stop()
 {
-    if (thread_.joinable()) {
-        stop_ = true;
-        Wake();
-        thread_.join();
-        thread_ = std::thread();
-    }
+    CloseLine();
     if (!linkPath_.isEmpty()) {
         const QByteArray path = QFile::encodeName(linkPath_);
         char target[256] = {};
@@ -233,12 +243,107 @@ void TPtyUnit::Stop()
             ::unlink(path.constData());
         linkPath_.clear();
     }
-    if (master_ >= 0)
+    if (attached_)
         model_.AttachLine(nullptr);
+    attached_ = false;
+}
+
+// Ends the thread and closes the pseudo-terminal; the link and the model's record stay.
+void TPtyUnit::CloseLine()
+{
+    if (thread_.joinable()) {
+        stop_ = true;
+        Wake();
+        thread_.join();
+        thread_ = std::thread();
+    }
     CloseFd(slave_);
     CloseFd(master_);
     CloseFd(wake_[0]);
     CloseFd(wake_[1]);
+    in_.clear();
+    out_.clear();
+    outBlocked_ = false;
+    std::lock_guard lock(answersMutex_);
+    answers_.clear();
+}
+
+bool TPtyUnit::Reconnect(QString *error)
+{
+    const QString link = linkPath_;
+    CloseLine();
+    linkPath_.clear();
+    if (!Start(error))
+        return false;
+    if (link.isEmpty())
+        return true;
+    // The old link points to a slave that is gone, or that a new line took over by now.
+    const QByteArray path = QFile::encodeName(link);
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        ::unlink(path.constData());
+    return MakeLink(link, error);
+}
+
+void TPtyUnit::HangUp(qint64 delayMs)
+{
+    const bool onUnitThread = std::this_thread::get_id() == unitThread_.load();
+    const TClock::time_point base = onUnitThread && answerBase_ ? *answerBase_ : TClock::now();
+    {
+        std::lock_guard lock(answersMutex_);
+        if (cut_)
+            return;
+        const auto at = base + std::chrono::milliseconds(std::max<qint64>(delayMs, 0));
+        if (!cutAt_ || at < *cutAt_)
+            cutAt_ = at;
+    }
+    if (!onUnitThread)
+        Wake();
+}
+
+// The cut is due at its time, once the answers due before it have left and the host has read
+// them: some kernels drop what the slave has not read yet when the master closes, and an answer
+// that was on the wire before the cable came out must reach the host. The kernel hands written
+// bytes to the slave a moment later, so the last write must also be a little while ago. A host
+// that reads nothing gets its cut a second late.
+bool TPtyUnit::CutDue(TClock::time_point now)
+{
+    std::lock_guard lock(answersMutex_);
+    if (cut_)
+        cutAt_.reset();
+    if (!cutAt_ || *cutAt_ > now)
+        return false;
+    if (now - *cutAt_ >= std::chrono::seconds(1))
+        return true;
+    if (!answers_.empty() && answers_.begin()->first <= *cutAt_)
+        return false;
+    // An answer due by the cut goes out whole, however long its bytes take on the wire.
+    if (!out_.empty() && out_.front().Due <= *cutAt_)
+        return false;
+    int unread = 0;
+    if (slave_ >= 0 && ::ioctl(slave_, FIONREAD, &unread) == 0 && unread > 0)
+        return false;
+    return now - lastWrite_ >= std::chrono::milliseconds(20);
+}
+
+// The pulled cable: the master and our hold on the slave close, so the host's descriptor on
+// the slave reads and writes nothing but errors, and whatever was still on the wire is lost.
+void TPtyUnit::CutLine()
+{
+    CloseFd(slave_);
+    CloseFd(master_);
+    in_.clear();
+    out_.clear();
+    answersOnWire_.clear();
+    outBlocked_ = false;
+    {
+        std::lock_guard lock(answersMutex_);
+        answers_.clear();
+        cutAt_.reset();
+    }
+    cutArmed_ = false;
+    ++cuts_;
+    cut_ = true;
 }
 
 void TPtyUnit::Wake()
@@ -258,7 +363,7 @@ void TPtyUnit::MoveDueAnswers(TClock::time_point now)
         const QByteArray &answer = answers_.begin()->second;
         for (const char c : answer) {
             lastOut_ = std::max(due, lastOut_) + byteTime;
-            out_.push_back({lastOut_, c});
+            out_.push_back({lastOut_, c, false, due});
         }
         if (!answer.isEmpty()) {
             out_.back().EndsAnswer = true;
@@ -309,6 +414,7 @@ void TPtyUnit::WriteDueOutput(TClock::time_point now)
             return;
         }
         const auto written = TClock::now();
+        lastWrite_ = written;
         const auto sent = out_.begin() + n;
         qint64 counted = toHost_;
         for (auto it = out_.begin(); it != sent; ++it) {
@@ -335,10 +441,28 @@ void TPtyUnit::ReadInput(TClock::time_point now)
             continue;
         if (n <= 0)
             return;
+        ssize_t take = n;
+        if (cutArmed_) {
+            // Bytes beyond the cut never reach the unit.
+            const qint64 left = std::max<qint64>(CutAfterHostBytes - readSinceStart_, 0);
+            take = ssize_t(std::min<qint64>(n, left));
+            if (take == left) {
+                cutArmed_ = false;
+                discardInput_ = true;
+                const auto through = std::max(now, lastIn_) + take * byteTime;
+                std::lock_guard lock(answersMutex_);
+                cutAt_ = through + std::chrono::milliseconds(std::max<qint64>(CutDelayMs, 0));
+            }
+        } else if (discardInput_) {
+            take = 0; // the cut is on its way
+        }
+        readSinceStart_ += take;
+        if (take <= 0)
+            continue;
         if (TimeExchanges)
             NoteHostIn(now, buffer[0]);
-        readFromHost_ += n;
-        for (ssize_t i = 0; i < n; ++i) {
+        readFromHost_ += take;
+        for (ssize_t i = 0; i < take; ++i) {
             lastIn_ = std::max(now, lastIn_) + byteTime;
             in_.push_back({lastIn_, buffer[i]});
         }
@@ -363,6 +487,10 @@ void TPtyUnit::Run()
         const auto afterModel = TClock::now();
         MoveDueAnswers(afterModel);
         WriteDueOutput(afterModel);
+        if (CutDue(TClock::now())) {
+            CutLine();
+            continue;
+        }
 
         // Sleep until the next byte is due, the host writes, or Stop/SendToHost wakes us.
         std::optional<TClock::time_point> next;
@@ -374,6 +502,8 @@ void TPtyUnit::Run()
             std::lock_guard lock(answersMutex_);
             if (!answers_.empty())
                 consider(answers_.begin()->first);
+            if (cutAt_)
+                consider(std::max(*cutAt_, TClock::now() + std::chrono::milliseconds(1)));
         }
         if (!in_.empty())
             consider(in_.front().At);
@@ -405,12 +535,13 @@ void TPtyUnit::Run()
             waitNs = HangUpPauseNs;
 
         pollfd fds[2] = {{wake_[0], POLLIN, 0}, {master_, short(POLLIN | (outBlocked_ ? POLLOUT : 0)), 0}};
+        const nfds_t watched = hungUp || master_ < 0 ? 1 : 2;
 #ifdef __linux__
         timespec timeout{time_t(waitNs / 1'000'000'000), long(waitNs % 1'000'000'000)};
-        const int ready = ::ppoll(fds, hungUp ? 1 : 2, waitNs < 0 ? nullptr : &timeout, nullptr);
+        const int ready = ::ppoll(fds, watched, waitNs < 0 ? nullptr : &timeout, nullptr);
 #else
         const int timeoutMs = waitNs < 0 ? -1 : int((waitNs + 999'999) / 1'000'000);
-        const int ready = ::poll(fds, hungUp ? 1 : 2, timeoutMs);
+        const int ready = ::poll(fds, watched, timeoutMs);
 #endif
         if (ready < 0) {
             if (errno == EINTR)
@@ -422,7 +553,7 @@ void TPtyUnit::Run()
             while (::read(wake_[0], drain, sizeof drain) > 0) {
             }
         }
-        if (hungUp) {
+        if (hungUp || master_ < 0) {
             hungUp = false; // look at the master again next turn
             continue;
         }

@@ -23,6 +23,10 @@
 // opening and closing them). The unit keeps a slave descriptor of its own open the whole time,
 // so the master never sees a hang-up between the host's opens and the line settings survive.
 //
+// The unit can pull the cable: it closes the master (and its own hold on the slave), so the
+// host's reads and writes on the slave fail as on a line that is gone, and the slave's name
+// disappears. Reconnect() then plugs in a new line behind the same link.
+//
 // Pseudo-terminals exist on POSIX systems only; elsewhere Start() fails with a reason.
 class TPtyUnit : public TUnitLine {
 public:
@@ -35,6 +39,12 @@ public:
     // time on the wire, 10 bits per byte. Set before Start().
     int PaceBaud = 0;
 
+    // Pulls the cable once the host has sent this many bytes since Start() or Reconnect()
+    // (-1: never), CutDelayMs after the last of them arrived; the unit takes no byte beyond
+    // that count. Set before Start() or Reconnect().
+    qint64 CutAfterHostBytes = -1;
+    qint64 CutDelayMs = 0;
+
     // Opens the pseudo-terminal (raw mode) and starts the unit's thread. False, with the reason
     // in error, when the pseudo-terminal cannot be made.
     bool Start(QString *error = nullptr);
@@ -46,6 +56,18 @@ public:
     // Ends the thread, removes the link (when it still points to this unit's slave) and closes
     // the pseudo-terminal. Afterwards the model may be read directly. Safe to call twice.
     void Stop();
+
+    // Pulls the cable delayMs from now, once every answer due by then has gone out. May be
+    // called from any thread; the model calls it through its line.
+    void HangUp(qint64 delayMs) override;
+
+    // True from the cut until Reconnect(); Cuts() counts the cuts.
+    bool LineCut() const { return cut_; }
+    int Cuts() const { return cuts_; }
+
+    // Plugs in a new line: a new pseudo-terminal, with the link (when there is one) pointing to
+    // it, the model unchanged. False, with the reason in error, when it cannot be made.
+    bool Reconnect(QString *error = nullptr);
 
     bool Running() const { return thread_.joinable(); }
     QString SlavePath() const { return slavePath_; }
@@ -90,6 +112,7 @@ private:
         TClock::time_point At;
         char Byte;
         bool EndsAnswer = false;
+        TClock::time_point Due{}; // when the answer it belongs to was due (answers only)
     };
 
     void Run();
@@ -99,6 +122,9 @@ private:
     void DeliverDueInput(TClock::time_point now);
     void WriteDueOutput(TClock::time_point now);
     void ReadInput(TClock::time_point now);
+    bool CutDue(TClock::time_point now);
+    void CutLine();
+    void CloseLine();
 
     TUnitModel &model_;
     std::mutex modelMutex_;
@@ -125,6 +151,16 @@ private:
     std::atomic<qint64> fromHost_{0};
     std::atomic<qint64> toHost_{0};
     std::atomic<qint64> readFromHost_{0};
+
+    // The pulled cable.
+    std::optional<TClock::time_point> cutAt_; // guarded by answersMutex_
+    std::atomic<bool> cut_{false};
+    std::atomic<int> cuts_{0};
+    qint64 readSinceStart_ = 0;
+    bool cutArmed_ = false;
+    bool discardInput_ = false; // the host's bytes beyond the cut
+    bool attached_ = false;     // the model answers through this line
+    TClock::time_point lastWrite_{}; // the last bytes written to the master
 
     // Exchange timing (TimeExchanges).
     void NoteAnswerOut(TClock::time_point at);

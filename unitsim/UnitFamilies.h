@@ -171,6 +171,7 @@ public:
 
 private:
     void SendToHost(const QByteArray &bytes, qint64 delayMs) override { Answer(bytes, delayMs); }
+    void HangUp(qint64 delayMs) override { Respond(std::nullopt, delayMs, true); }
     void Take(char c);
     void HandOver(TUnitFamily family);
     bool ActiveAtRest() const;

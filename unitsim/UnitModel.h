@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 // The wire from the simulated unit back to the host. The transport decides how a delay is
 // served: on virtual time in-process, in real time on a pseudo-terminal.
@@ -9,6 +10,10 @@ class TUnitLine {
 public:
     virtual ~TUnitLine() = default;
     virtual void SendToHost(const QByteArray &bytes, qint64 delayMs) = 0;
+
+    // Cuts the line delayMs from now, as a pulled cable does, once every answer due by then has
+    // gone out. A transport that cannot be cut ignores it.
+    virtual void HangUp(qint64 delayMs) { (void)delayMs; }
 };
 
 // The far end of the serial line: takes the host's bytes as they arrive (in any chunking) and
@@ -28,6 +33,15 @@ protected:
     {
         if (line_)
             line_->SendToHost(bytes, delayMs);
+    }
+
+    // A scripted answer: the bytes (none for silence), then the cut line when asked for.
+    void Respond(const std::optional<QByteArray> &answer, qint64 delayMs, bool hangUp)
+    {
+        if (answer)
+            Answer(*answer, delayMs);
+        if (hangUp && line_)
+            line_->HangUp(delayMs);
     }
 
 private:

@@ -57,8 +57,7 @@ void TUpdateModeUnit::Contact()
     ++ContactRequests;
     Commands += 'P';
     const auto answer = Script.Reply(TUnitStage::Contact, ContactRequests, "P", &Faults);
-    if (answer)
-        Answer(*answer, Script.AnswerDelayMs);
+    Respond(answer, Script.AnswerDelayMs, Script.TakeHangUp());
     phase_ = answer == QByteArray("P") ? TPhase::Contacted : TPhase::AwaitContact;
 }
 
@@ -69,8 +68,7 @@ void TUpdateModeUnit::Erase()
     ++EraseCommands;
     Commands += 'p';
     const auto answer = Script.Reply(TUnitStage::Erase, EraseCommands, "p", &Faults);
-    if (answer)
-        Answer(*answer, Script.EraseTimeMs);
+    Respond(answer, Script.EraseTimeMs, Script.TakeHangUp());
     if (answer == QByteArray("p")) {
         phase_ = TPhase::Lines;
         line_.clear();
@@ -94,9 +92,9 @@ void TUpdateModeUnit::EndOfLine()
 
     const bool last = text.startsWith("S7") || text.startsWith("S8") || text.startsWith("S9");
     const auto answer = Script.Reply(TUnitStage::Line, int(Accepted.size()) + 1, last ? "!" : ".", &Faults);
+    Respond(answer, Script.AnswerDelayMs, Script.TakeHangUp());
     if (!answer)
         return;
-    Answer(*answer, Script.AnswerDelayMs);
     if (*answer == "." || *answer == "!")
         Accepted.append(text);
     if (*answer == "!") {

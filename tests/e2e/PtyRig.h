@@ -131,6 +131,7 @@ public:
 
 private:
     void SendToHost(const QByteArray &bytes, qint64 delayMs) override { Answer(bytes, delayMs); }
+    void HangUp(qint64 delayMs) override { Respond(std::nullopt, delayMs, true); }
     TUnitModel &unit_;
 };
 
@@ -156,7 +157,7 @@ public:
         pty.PaceBaud = lineBaud;
         if (!pty.Start(&Error))
             return;
-        port.PtyPath = pty.SlavePath();
+        port.PtyPath = PortName();
         window = std::make_unique<TTestMainF>(offerBrandChoice, &port, &clock);
         window->show();
     }
@@ -167,6 +168,17 @@ public:
     }
 
     bool Ready() const { return window != nullptr; }
+
+    // The unit's port as the program lists and opens it: the slave, or a link to it that
+    // outlives the line (a pulled cable and a new line behind the same name).
+    QString PortName() const { return pty.LinkPath().isEmpty() ? pty.SlavePath() : pty.LinkPath(); }
+    bool UseLink(const QString &path)
+    {
+        if (!pty.MakeLink(path, &Error))
+            return false;
+        port.PtyPath = PortName();
+        return true;
+    }
 
     template <class T = QWidget> T *Control(const char *name) const
     {
@@ -197,11 +209,11 @@ public:
         ASSERT_EQ(Page(), 3);
 
         auto *ports = Control<TRadioGroup>("comm_RG");
-        const int portAt = int(ports->Items().indexOf(pty.SlavePath()));
+        const int portAt = int(ports->Items().indexOf(PortName()));
         ASSERT_GE(portAt, 0) << "the pseudo-terminal is not listed as a free port: "
                              << ports->Items().join(QStringLiteral(", ")).toStdString();
         ports->Button(portAt)->click();
-        ASSERT_EQ(window->ComPort().Port(), pty.SlavePath());
+        ASSERT_EQ(window->ComPort().Port(), PortName());
 
         window->Hooks().ChooseFile = [path] { return path; };
         Button("ButtonBrowse")->click();
@@ -227,7 +239,7 @@ public:
         } while (timer.elapsed() < 5000);
         // Nothing still holds the device: another opener gets it.
         TComPort other;
-        other.SetPort(pty.SlavePath());
+        other.SetPort(PortName());
         EXPECT_NO_THROW(other.OpenPort()) << "the program still holds the port";
         other.ClosePort();
         pty.Stop();

@@ -334,4 +334,26 @@ TEST_F(ComPortOverPty, WriteThatCannotFinishInTimeIsCutShortAndDropped)
     EXPECT_EQ(drained, QByteArray("abc").left(sent) + "Z");
 }
 
+// A pulled cable: purging a line that is gone has nothing to discard and raises nothing; the
+// write that follows fails, and so does the read, so the update reports the port's failure in
+// its own words instead of an unexpected error.
+TEST_F(ComPortOverPty, PurgeOfALineThatIsGoneLeavesTheFailureToTheNextWriteAndRead)
+{
+    port.OpenPort();
+    pty.HangUp();
+    QByteArray got;
+    EXPECT_THROW(port.ReadBytes(got, 1), EComPort);
+    EXPECT_NO_THROW(port.PurgeQueues(true, true));
+    try {
+        port.WriteBytes("P");
+        ADD_FAILURE() << "a write on a line that is gone went through";
+    } catch (const EComPort &e) {
+        EXPECT_EQ(e.Code(), CE_WriteFailed);
+    }
+    EXPECT_NO_THROW(port.PurgeQueues(true, true));
+    EXPECT_THROW(port.ReadBytes(got, 1), EComPort);
+    EXPECT_NO_THROW(port.ClosePort());
+    EXPECT_FALSE(port.Connected());
+}
+
 } // namespace

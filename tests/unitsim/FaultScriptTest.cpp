@@ -11,6 +11,7 @@ struct TValidRule {
     int Index;
     std::optional<QByteArray> Answer;
     int Times;
+    bool HangUp = false;
 };
 
 void PrintTo(const TValidRule &rule, std::ostream *os) { *os << '"' << rule.Text << '"'; }
@@ -28,6 +29,7 @@ TEST_P(FaultRuleParsing, ReadsStageItemAnswerAndCount)
     EXPECT_EQ(rule->Index, want.Index);
     EXPECT_EQ(rule->Answer, want.Answer);
     EXPECT_EQ(rule->Times, want.Times);
+    EXPECT_EQ(rule->HangUp, want.HangUp);
     EXPECT_EQ(rule->Used, 0);
 }
 
@@ -47,7 +49,12 @@ INSTANTIATE_TEST_SUITE_P(
         TValidRule{"line=**2", TUnitStage::Line, 0, QByteArray("*"), 2},
         TValidRule{"line==", TUnitStage::Line, 0, QByteArray("="), -1},
         TValidRule{"contact=0", TUnitStage::Contact, 0, QByteArray("0"), -1},
-        TValidRule{"line@7=silent*4", TUnitStage::Line, 7, std::nullopt, 4}));
+        TValidRule{"line@7=silent*4", TUnitStage::Line, 7, std::nullopt, 4},
+        TValidRule{"erase=hangup", TUnitStage::Erase, 0, std::nullopt, -1, true},
+        TValidRule{"line@3=.+hangup", TUnitStage::Line, 3, QByteArray("."), -1, true},
+        TValidRule{"byte@2=0x2E+HANGUP*1", TUnitStage::Byte, 2, QByteArray("."), 1, true},
+        TValidRule{"end=+", TUnitStage::End, 0, QByteArray("+"), -1},
+        TValidRule{"end=++hangup", TUnitStage::End, 0, QByteArray("+"), -1, true}));
 
 class MalformedFaultRule : public ::testing::TestWithParam<const char *> {};
 
@@ -66,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(Table, MalformedFaultRule,
                                            "line@5@6=C", "line=CD", "line=C*", "line=C*0",
                                            "line=C*-1", "line=C*x", "line=C*2x", "line=0x4",
                                            "line=0xZZ", "line=0x4G", "line=0x123",
-                                           "line=silently", "line=\xe2\x82\xac"));
+                                           "line=silently", "line=\xe2\x82\xac", "line=silent+hangup",
+                                           "line=hangup+hangup", "line=C+hang", "line=C+hangup+hangup"));
 
 TEST(FaultScriptTake, RuleAppliesItsCountThenTheUnitRecovers)
 {
@@ -106,6 +114,21 @@ TEST(FaultScriptReply, GivesTheNormalAnswerOrTheRulesAndNotesEachFault)
     EXPECT_EQ(script.Reply(TUnitStage::End, 1, "!", &applied), QByteArray("!"));
     EXPECT_EQ(applied, (QStringList{QStringLiteral("line 3: \"t\" instead of \".\""),
                                     QStringLiteral("end 1: silence instead of \"!\"")}));
+}
+
+TEST(FaultScriptReply, ACutLineIsOwedOnceToTheReplyWhoseRuleCutsIt)
+{
+    TFaultScript script = ScriptOf({"line@2=.+hangup*1", "record=hangup*1"});
+    QStringList applied;
+    EXPECT_EQ(script.Reply(TUnitStage::Line, 1, ".", &applied), QByteArray("."));
+    EXPECT_FALSE(script.TakeHangUp());
+    EXPECT_EQ(script.Reply(TUnitStage::Line, 2, ".", &applied), QByteArray("."));
+    EXPECT_TRUE(script.TakeHangUp());
+    EXPECT_FALSE(script.TakeHangUp()) << "owed once only";
+    EXPECT_EQ(script.Reply(TUnitStage::Record, 1, ".", &applied), std::nullopt);
+    EXPECT_TRUE(script.TakeHangUp());
+    EXPECT_EQ(applied, (QStringList{QStringLiteral("line 2: \".\" and a cut line instead of \".\""),
+                                    QStringLiteral("record 1: a cut line instead of \".\"")}));
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <vector>
@@ -387,4 +389,82 @@ TEST(PtyUnit, ProgramPortProbesAndTalksToTheUnit)
     pty.Stop();
     EXPECT_EQ(unit.Commands, "PPp");
     EXPECT_EQ(unit.Accepted, QList<QByteArray>{"S9030000FC"});
+}
+
+// A pulled cable: the answer owed before the cut still arrives, then the program's reads fail
+// (a receive that fails ends as a stop) and so do its writes; the port's name is gone until a
+// new line is plugged in behind the same link, which then serves the same unit.
+TEST(PtyUnit, PulledCableFailsTheProgramsReadsAndWritesAndAReplugServesAgain)
+{
+    TUpdateModeUnit unit(ScriptOf({"contact@2=P+hangup*1"}));
+    TPtyUnit pty(unit);
+    ASSERT_TRUE(pty.Start());
+    QTemporaryDir folder;
+    const QString link = folder.filePath(QStringLiteral("ttyV0"));
+    ASSERT_TRUE(pty.MakeLink(link));
+
+    TRecordingSurface surface;
+    TComPort port;
+    TSystemClock clock;
+    TWizardState state;
+    TLink host(surface, port, clock, state);
+    port.SetBaudRate(br57600);
+    port.SetPort(link);
+    port.OpenPort();
+    EXPECT_TRUE(host.SendChar('P'));
+    EXPECT_EQ(host.ReceiveChar(5), "P");
+    EXPECT_TRUE(host.SendChar('P'));
+    EXPECT_EQ(host.ReceiveChar(5), "P") << "the answer before the cut is lost";
+    QElapsedTimer timer;
+    timer.start();
+    while (!pty.LineCut() && timer.elapsed() < 2000)
+        QThread::msleep(5);
+    ASSERT_TRUE(pty.LineCut());
+    EXPECT_FALSE(state.StopRequested);
+    EXPECT_EQ(host.ReceiveChar(5), "s");
+    EXPECT_TRUE(state.StopRequested) << "a failed receive ends as a stop";
+    EXPECT_LT(timer.elapsed(), 2000) << "the failed receive waited for its time-out";
+    EXPECT_FALSE(host.SendChar('P'));
+    EXPECT_FALSE(host.SendText("S9030000FC\r\n"));
+    EXPECT_NO_THROW(port.ClosePort());
+    EXPECT_FALSE(host.ProbePort(link)) << "a pulled line is no port";
+
+    ASSERT_TRUE(pty.Reconnect());
+    EXPECT_FALSE(pty.LineCut());
+    EXPECT_EQ(pty.Cuts(), 1);
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), pty.SlavePath());
+    state.StopRequested = false;
+    ASSERT_TRUE(host.ProbePort(link));
+    port.OpenPort();
+    EXPECT_TRUE(host.SendChar('P'));
+    EXPECT_EQ(host.ReceiveChar(5), "P");
+    port.ClosePort();
+    pty.Stop();
+    EXPECT_EQ(unit.Commands, "PPP");
+    EXPECT_FALSE(QFileInfo::exists(link));
+}
+
+// A cut at a byte count: the unit takes exactly that many of the host's bytes, and the line
+// goes the given time after the last of them.
+TEST(PtyUnit, CutAfterHostBytesTakesExactlyThoseBytesAndCutsAfterTheDelay)
+{
+    TUpdateModeUnit unit(ScriptOf({"contact=Q"}));
+    TPtyUnit pty(unit);
+    pty.CutAfterHostBytes = 5;
+    pty.CutDelayMs = 300;
+    ASSERT_TRUE(pty.Start());
+    THostEnd host(pty.SlavePath());
+    ASSERT_TRUE(host.IsOpen());
+    QElapsedTimer timer;
+    timer.start();
+    host.Write("PPPPPPPP");
+    EXPECT_EQ(host.Read(5, 2000), "QQQQQ");
+    while (!pty.LineCut() && timer.elapsed() < 3000)
+        QThread::msleep(2);
+    ASSERT_TRUE(pty.LineCut());
+    EXPECT_GE(timer.elapsed(), 280);
+    EXPECT_EQ(host.Read(1, 200), QByteArray()) << "nothing after the cut";
+    pty.Stop();
+    EXPECT_EQ(unit.ContactRequests, 5);
+    EXPECT_EQ(pty.BytesFromHost(), 5);
 }

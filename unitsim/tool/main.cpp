@@ -48,6 +48,14 @@ Options:
                       updater waits up to 5000).
   --pace BAUD         Let every byte take its time on the wire at BAUD bits per
                       second (10 bits a byte), both ways (default: no pacing).
+  --cut-after N       Pull the cable once the updater has sent N bytes: the unit
+                      takes no byte beyond them and closes its end of the line, so
+                      the updater's reads and writes fail as on a line that is gone.
+  --cut-delay MS      Milliseconds from the N-th byte to the cut (default 0).
+  --replug MS         After a cut (by --cut-after or a "hangup" fault), plug in a
+                      new line MS milliseconds later: a new pseudo-terminal, its
+                      path printed on a line of its own, the --link moved to it.
+                      Without it the unit stays unplugged until stopped.
   --once              Exit after one update has ended: the end acknowledged by a
                       monitor or module; for an update-mode unit the restart "X",
                       the quit "Q", or 10 s after its "!".
@@ -63,8 +71,10 @@ Fault rules: STAGE[@K]=ANSWER[*N]
   @K      only the K-th item of the stage (from 1). A line, byte or record keeps
           its number until the unit accepts it, so its repeats match the same
           rule. Without @K the rule applies to every item.
-  ANSWER  one character (C, E, F, R, V, S, Q, t, s, ...), a byte as 0xHH, or
-          "silent" for no answer at all.
+  ANSWER  one character (C, E, F, R, V, S, Q, t, s, ...), a byte as 0xHH,
+          "silent" for no answer at all, or "hangup" to pull the cable instead
+          of answering. A character or 0xHH may end in "+hangup": answer, then
+          pull the cable.
   *N      apply the rule N times, then answer normally again. Without *N the rule
           applies every time.
 
@@ -76,6 +86,8 @@ Examples:
   varnel-unitsim --family monitor --fault byte@3=0x74         (answers "t" to the 3rd byte)
   varnel-unitsim --family module --fault record@2=E --once
   varnel-unitsim --family any --fault end=silent --pace 9600
+  varnel-unitsim --family update-mode --link /dev/ttyV0 --fault line@7=.+hangup --replug 2000
+  varnel-unitsim --family monitor --cut-after 600 --cut-delay 1500 --replug 0
 )";
 
 struct TOptions {
@@ -85,6 +97,9 @@ struct TOptions {
     qint64 EraseTimeMs = 0;
     qint64 AnswerDelayMs = 0;
     int PaceBaud = 0;
+    qint64 CutAfter = -1;
+    qint64 CutDelayMs = 0;
+    qint64 ReplugMs = -1;
     bool Once = false;
     bool Help = false;
 };
@@ -160,6 +175,15 @@ bool ParseArguments(const QStringList &args, TOptions &options, QString &error)
                 return false;
         } else if (name == QLatin1String("--answer-delay")) {
             if (!takeNumber(options.AnswerDelayMs, 0))
+                return false;
+        } else if (name == QLatin1String("--cut-after")) {
+            if (!takeNumber(options.CutAfter, 0))
+                return false;
+        } else if (name == QLatin1String("--cut-delay")) {
+            if (!takeNumber(options.CutDelayMs, 0))
+                return false;
+        } else if (name == QLatin1String("--replug")) {
+            if (!takeNumber(options.ReplugMs, 0))
                 return false;
         } else if (name == QLatin1String("--pace")) {
             qint64 baud = 0;
@@ -268,6 +292,8 @@ int main(int argc, char **argv)
     TPlayedUnit unit = MakeUnit(options.Family, script);
     TPtyUnit pty(*unit.Model);
     pty.PaceBaud = options.PaceBaud;
+    pty.CutAfterHostBytes = options.CutAfter;
+    pty.CutDelayMs = options.CutDelayMs;
     if (!pty.Start(&error)) {
         PrintError(error);
         return 1;
@@ -288,12 +314,32 @@ int main(int argc, char **argv)
     bool waitingForRestart = false;
     steady_clock::time_point finishedAt = steady_clock::now();
     int signal = 0;
+    int cutsSeen = 0;
+    steady_clock::time_point cutAt = steady_clock::now();
     for (;;) {
         const timespec tick{0, 100'000'000};
         const int got = sigtimedwait(&endSignals, nullptr, &tick);
         if (got > 0) {
             signal = got;
             break;
+        }
+        if (pty.LineCut()) {
+            if (pty.Cuts() != cutsSeen) {
+                cutsSeen = pty.Cuts();
+                cutAt = steady_clock::now();
+                std::fprintf(stderr, "varnel-unitsim: cable pulled\n");
+            }
+            if (options.ReplugMs >= 0 && steady_clock::now() - cutAt >= milliseconds(options.ReplugMs)) {
+                // A new line takes no cut of its own: one cut per run of --cut-after.
+                pty.CutAfterHostBytes = -1;
+                if (!pty.Reconnect(&error)) {
+                    PrintError(error);
+                    break;
+                }
+                std::printf("%s\n", pty.SlavePath().toLocal8Bit().constData());
+                std::fflush(stdout);
+                std::fprintf(stderr, "varnel-unitsim: plugged in again on %s\n", pty.SlavePath().toLocal8Bit().constData());
+            }
         }
         if (!options.Once)
             continue;
