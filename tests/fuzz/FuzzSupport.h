@@ -40,15 +40,21 @@ inline void SilenceQt()
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 }
 
-// A folder for the whole run, in memory when /dev/shm is there: one file is rewritten per input.
+// A folder for the whole run, where one file is rewritten per input: inside VARNEL_FUZZ_SCRATCH
+// when set (the fuzz script sets it and removes it afterwards, since libFuzzer ends a run
+// without destructors), else in memory when /dev/shm is there.
 inline const QString &ScratchDir()
 {
-    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
-                                 ? QStringLiteral("/dev/shm/varnel-fuzz-XXXXXX")
-                                 : QDir::tempPath() + QStringLiteral("/varnel-fuzz-XXXXXX"));
+    static const QString base = [] {
+        const QString given = qEnvironmentVariable("VARNEL_FUZZ_SCRATCH");
+        if (!given.isEmpty())
+            return given;
+        return QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    }();
+    static QTemporaryDir dir(base + QStringLiteral("/varnel-fuzz-XXXXXX"));
     static const QString path = dir.path();
     if (!dir.isValid()) {
-        std::fprintf(stderr, "cannot create a scratch folder\n");
+        std::fprintf(stderr, "cannot create a scratch folder in %s\n", qPrintable(base));
         std::abort();
     }
     return path;
