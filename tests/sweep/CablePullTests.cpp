@@ -66,7 +66,7 @@ const TFamilySetup UpdateModeRelay{TFamily::UpdateMode, false, "TVR-4200 Motor P
 const TFamilySetup ResistorMonitor{TFamily::Monitor, false, "TVR-3770 Resistance Grounded Relay", "T37700170.s19", 19200};
 const TFamilySetup CommsModule{TFamily::Module, true, "KLN-12B Communications Module Only", "GRA0170.s19", 9600};
 
-const QString ContactStageStopped = QStringLiteral("User has stopped the update process.");
+const QString &ContactStageStopped = FlowTexts::EraseTexts::StoppedProcess;
 
 // One update with the cable pulled at some point, then the cable back in and a second update.
 struct TCablePull {
