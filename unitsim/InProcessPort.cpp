@@ -56,9 +56,12 @@ int TInProcessPort::WriteBytes(const QByteArray &text)
 
 int TInProcessPort::ReadBytes(QByteArray &text, int n)
 {
-    if (!Connected() || ReadFails || LineCut)
+    if (!Connected() || ReadFails)
         throw EComPort(CE_ReadFailed, Connected() ? EIO : EBADF);
     clock_.RunDueEvents();
+    // What arrived before the line went is read first.
+    if (LineCut && rx_.isEmpty())
+        throw EComPort(CE_ReadFailed, EIO);
     const int take = int(qMin<qsizetype>(qMax(n, 0), rx_.size()));
     text = rx_.left(take);
     rx_.remove(0, take);

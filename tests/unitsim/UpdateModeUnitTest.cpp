@@ -211,4 +211,21 @@ TEST(UpdateModeUnit, AnswersReachTheHostOnVirtualTime)
     EXPECT_EQ(got, ".");
 }
 
+// On virtual time a pulled cable fails the port's reads and writes once its answer is in.
+TEST(UpdateModeUnit, CutLineOnVirtualTimeFailsReadsAndWritesAfterTheAnswer)
+{
+    TVirtualClock clock;
+    TUpdateModeUnit unit(ScriptOf({"contact@1=P+hangup"}, 0, 40));
+    TInProcessPort port(clock, &unit);
+    port.OpenPort();
+    QByteArray got;
+    port.WriteBytes("P");
+    clock.Advance(40);
+    EXPECT_EQ(port.ReadBytes(got, 10), 1);
+    EXPECT_EQ(got, "P");
+    EXPECT_THROW(port.ReadBytes(got, 10), EComPort);
+    EXPECT_THROW(port.WriteBytes("p"), EComPort);
+    EXPECT_EQ(unit.Commands, "P");
+}
+
 } // namespace
