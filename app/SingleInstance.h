@@ -13,5 +13,5 @@ enum class TInstanceCheck {
 // Takes the named instance lock. Taken once per process; the lock is never given back.
 TInstanceCheck TakeInstanceLock(const QString &instanceName);
 
-// Where the lock of that name lives.
+// Where the lock of that name lives: a file on Linux, the kernel object's name on Windows.
 QString InstanceLockPath(const QString &instanceName);

@@ -5,12 +5,10 @@
 
 #include "seriallink/ComPort.h"
 
-class QSerialPort;
-
-// The serial port of the program on a real device, through Qt Serial Port. The line is always
-// 8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS off; only the bit rate
-// changes. A name opens as /dev/<name> on Linux (a name that starts with '/' is a path and is
-// used as it is), as the COM device of that name on Windows.
+// The serial port of the program on a real device. The line is always 8 data bits, no parity,
+// 1 stop bit, no flow control, DTR and RTS off; only the bit rate changes. On Linux it runs on
+// Qt Serial Port and a name opens as /dev/<name> (a name that starts with '/' is a path and is
+// used as it is); on Windows it runs on the communications API and a name opens as \\.\<name>.
 class TComPort : public TCustomComPort {
 public:
     TComPort();
@@ -34,13 +32,8 @@ protected:
     void DoApplyBaudRate() override;
 
 private:
-    void ApplyLineSettings();
-    void LetGoOfFailedLine();
-    // A fresh device object per open, so that nothing of a failed open lingers.
-    std::unique_ptr<QSerialPort> serial_;
-    // The line failed while the port was open (a pulled cable, an unplugged adapter): the
-    // device is let go of, the bytes it had received are kept for reading, and every further
-    // read and write fails until the port is closed.
-    bool lineFailed_ = false;
-    QByteArray receivedBeforeFailure_;
+    // The open device and what the platform keeps beside it; none while the port is closed.
+    // A fresh one per open, so that nothing of a failed open lingers.
+    struct TDevice;
+    std::unique_ptr<TDevice> device_;
 };

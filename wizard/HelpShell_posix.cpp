@@ -1,4 +1,5 @@
-// The help launcher's platform file: how opening a document maps to the shell's result codes.
+// The help launcher's shell on Linux: the desktop opens the document, and how that went maps to
+// the result codes of the shell's open operation.
 #include "wizard/HelpShell.h"
 
 #include <QDesktopServices>

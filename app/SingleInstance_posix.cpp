@@ -1,4 +1,4 @@
-// The single-instance guard's platform file: an exclusive lock on a file in the user's runtime
+// The single-instance guard on Linux: an exclusive lock on a file in the user's runtime
 // folder. The kernel drops the lock when the process ends, so a crashed copy never blocks the
 // next start.
 #include "app/SingleInstance.h"

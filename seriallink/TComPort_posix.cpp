@@ -1,8 +1,8 @@
+// The serial port on Linux, through Qt Serial Port.
 #include "seriallink/TComPort.h"
 
 #include <QDeadlineTimer>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 
 #include <cerrno>
 #include <limits>
@@ -41,6 +41,46 @@ bool IsDeviceFailure(QSerialPort::SerialPortError error)
 
 } // namespace
 
+struct TComPort::TDevice {
+    QSerialPort serial;
+    // The line failed while the port was open (a pulled cable, an unplugged adapter): the
+    // device is let go of, the bytes it had received are kept for reading, and every further
+    // read and write fails until the port is closed.
+    bool lineFailed = false;
+    QByteArray receivedBeforeFailure;
+
+    void LetGoOfFailedLine()
+    {
+        if (lineFailed)
+            return;
+        lineFailed = true;
+        receivedBeforeFailure += serial.readAll();
+        serial.close();
+    }
+
+    void ApplyLineSettings(int bitsPerSecond)
+    {
+        if (!serial.setDataBits(QSerialPort::Data8) || !serial.setParity(QSerialPort::NoParity)
+            || !serial.setStopBits(QSerialPort::OneStop)
+            || !serial.setFlowControl(QSerialPort::NoFlowControl))
+            Raise(serial, CE_SetStateFailed);
+        ApplyBaudRate(bitsPerSecond);
+        // DTR and RTS held inactive. A line without modem control lines (a pseudo-terminal, some
+        // adapters) refuses these; there is nothing to hold inactive there, so that is no failure.
+        serial.setDataTerminalReady(false);
+        serial.setRequestToSend(false);
+        serial.clearError();
+    }
+
+    void ApplyBaudRate(int bitsPerSecond)
+    {
+        if (bitsPerSecond <= 0)
+            throw EComPort(CE_SetStateFailed, EINVAL);
+        if (!serial.setBaudRate(bitsPerSecond))
+            Raise(serial, CE_SetStateFailed);
+    }
+};
+
 TComPort::TComPort() = default;
 
 TComPort::~TComPort()
@@ -59,97 +99,54 @@ int TComPort::WriteTimeoutMs(qsizetype n)
 
 void TComPort::DoOpen()
 {
-    auto serial = std::make_unique<QSerialPort>();
-    serial->setPortName(DeviceLocation(Port()));
+    auto device = std::make_unique<TDevice>();
+    QSerialPort &serial = device->serial;
+    serial.setPortName(DeviceLocation(Port()));
     // Qt's defaults (9600 8N1, no flow control) apply with the open; the real settings follow
     // once the device is ours, so that a rejected setting is told apart from a failed open.
-    if (!serial->open(QIODevice::ReadWrite)) {
-        int number = SystemErrorNumber(serial->error());
+    if (!serial.open(QIODevice::ReadWrite)) {
+        int number = SystemErrorNumber(serial.error());
         // Qt reports a port held by another program (its lock file) and a device we may not
         // open alike; the device's access rights tell the two apart.
-        if (PortAccessDenied(serial->portName()))
+        if (PortAccessDenied(serial.portName()))
             number = EACCES;
         else if (number == EACCES)
             number = EBUSY;
         throw EComPort(CE_OpenFailed, number ? number : EIO);
     }
-    serial_ = std::move(serial);
-    lineFailed_ = false;
-    receivedBeforeFailure_.clear();
     // A line that is gone keeps reporting itself to the event loop (a hung-up terminal reads as
     // end of file on every pass), which would turn every wait into a busy loop. Let go of the
-    // device once control is back in the event loop, not inside Qt's own notification.
-    QSerialPort *device = serial_.get();
-    QObject::connect(device, &QSerialPort::errorOccurred, device, [this, device](QSerialPort::SerialPortError error) {
+    // device once control is back in the event loop, not inside Qt's own notification. The
+    // queued call dies with the device object, so it never outlives the open it belongs to.
+    TDevice *open = device.get();
+    QObject::connect(&serial, &QSerialPort::errorOccurred, &serial, [open](QSerialPort::SerialPortError error) {
         if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
-            QMetaObject::invokeMethod(device, [this, device] {
-                if (serial_.get() == device)
-                    LetGoOfFailedLine();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(&open->serial, [open] { open->LetGoOfFailedLine(); }, Qt::QueuedConnection);
     });
-    try {
-        ApplyLineSettings();
-    } catch (...) {
-        serial_->close();
-        serial_.reset();
-        throw;
-    }
-}
-
-void TComPort::ApplyLineSettings()
-{
-    QSerialPort &serial = *serial_;
-    if (!serial.setDataBits(QSerialPort::Data8) || !serial.setParity(QSerialPort::NoParity)
-        || !serial.setStopBits(QSerialPort::OneStop)
-        || !serial.setFlowControl(QSerialPort::NoFlowControl))
-        Raise(serial, CE_SetStateFailed);
-    DoApplyBaudRate();
-    // DTR and RTS held inactive. A line without modem control lines (a pseudo-terminal, some
-    // adapters) refuses these; there is nothing to hold inactive there, so that is no failure.
-    serial.setDataTerminalReady(false);
-    serial.setRequestToSend(false);
-    serial.clearError();
-}
-
-void TComPort::LetGoOfFailedLine()
-{
-    if (lineFailed_ || !serial_)
-        return;
-    lineFailed_ = true;
-    receivedBeforeFailure_ += serial_->readAll();
-    serial_->close();
+    device->ApplyLineSettings(BitsPerSecond()); // a failure closes the device with it
+    device_ = std::move(device);
 }
 
 void TComPort::DoClose()
 {
-    lineFailed_ = false;
-    receivedBeforeFailure_.clear();
-    if (serial_) {
-        serial_->close();
-        serial_.reset();
-    }
+    device_.reset();
 }
 
 void TComPort::DoApplyBaudRate()
 {
-    if (!serial_)
-        return;
-    const int bits = BitsPerSecond();
-    if (bits <= 0)
-        throw EComPort(CE_SetStateFailed, EINVAL);
-    if (!serial_->setBaudRate(bits))
-        Raise(*serial_, CE_SetStateFailed);
+    if (device_)
+        device_->ApplyBaudRate(BitsPerSecond());
 }
 
 int TComPort::WriteBytes(const QByteArray &text)
 {
-    if (!Connected() || !serial_)
+    if (!Connected() || !device_)
         throw EComPort(CE_WriteFailed, EBADF);
     if (text.isEmpty())
         return 0;
-    if (lineFailed_)
+    if (device_->lineFailed)
         throw EComPort(CE_WriteFailed, EIO);
-    QSerialPort &serial = *serial_;
+    QSerialPort &serial = device_->serial;
     if (serial.write(text) != text.size())
         Raise(serial, CE_WriteFailed);
 
@@ -177,16 +174,17 @@ int TComPort::WriteBytes(const QByteArray &text)
 int TComPort::ReadBytes(QByteArray &text, int n)
 {
     text.clear();
-    if (!Connected() || !serial_)
+    if (!Connected() || !device_)
         throw EComPort(CE_ReadFailed, EBADF);
-    if (lineFailed_) {
-        if (n <= 0 || receivedBeforeFailure_.isEmpty())
+    if (device_->lineFailed) {
+        QByteArray &kept = device_->receivedBeforeFailure;
+        if (n <= 0 || kept.isEmpty())
             throw EComPort(CE_ReadFailed, EIO);
-        text = receivedBeforeFailure_.left(n);
-        receivedBeforeFailure_.remove(0, text.size());
+        text = kept.left(n);
+        kept.remove(0, text.size());
         return int(text.size());
     }
-    QSerialPort &serial = *serial_;
+    QSerialPort &serial = device_->serial;
     // Bytes that arrived before the device failed (a unit's last answer before the line went)
     // are handed out first; the failure is raised once nothing is left to read.
     if (serial.bytesAvailable() == 0 || n <= 0) {
@@ -210,15 +208,15 @@ int TComPort::ReadBytes(QByteArray &text, int n)
 
 void TComPort::PurgeQueues(bool input, bool output)
 {
-    if (!Connected() || !serial_)
+    if (!Connected() || !device_)
         throw EComPort(CE_PurgeFailed, EBADF);
-    if (lineFailed_) {
+    if (device_->lineFailed) {
         // Nothing waits on a line that is gone; the next write or read reports the failure.
         if (input)
-            receivedBeforeFailure_.clear();
+            device_->receivedBeforeFailure.clear();
         return;
     }
-    QSerialPort &serial = *serial_;
+    QSerialPort &serial = device_->serial;
     QSerialPort::Directions directions;
     if (input) {
         // Bytes already fetched from the driver are as stale as those still in it.
@@ -239,11 +237,7 @@ void TComPort::PurgeQueues(bool input, bool output)
 
 void TComPort::ListSerialPorts(QStringList &list)
 {
-    QStringList names;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        names << info.portName();
-    names << ExtraPortNames();
+    QStringList names = SystemPortNames();
     SortPortNames(names);
     list = names;
 }

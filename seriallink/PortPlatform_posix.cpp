@@ -1,14 +1,12 @@
-// Linux part of the serial port: device paths and the virtual ports made as links in /dev.
-#include <QtGlobal>
-
-#if defined(Q_OS_LINUX)
-
+// The serial port's Linux side: device paths, the port list (Qt Serial Port's ports and the
+// virtual ports made as links in /dev) and the access check.
 #include "seriallink/PortPlatform.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSerialPortInfo>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -42,9 +40,12 @@ QString PortDeviceLocation(const QString &name)
     return DevDir + QLatin1Char('/') + name;
 }
 
-QStringList ExtraPortNames()
+QStringList SystemPortNames()
 {
     QStringList names;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        names << info.portName();
     const QDir dev(DevDir);
     const QFileInfoList entries = dev.entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
@@ -60,4 +61,3 @@ bool PortAccessDenied(const QString &location)
     return ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
 }
 
-#endif
