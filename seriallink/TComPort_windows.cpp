@@ -240,20 +240,26 @@ int TComPort::ReadBytes(QByteArray &text, int n)
         throw EComPort(CE_ReadFailed, int(ERROR_INVALID_HANDLE));
     if (n <= 0)
         return 0;
-    QByteArray buffer(n, Qt::Uninitialized);
-    OVERLAPPED io {};
-    io.hEvent = device_->ioEvent;
-    ResetEvent(io.hEvent);
-    DWORD got = 0;
-    if (!ReadFile(device_->handle, buffer.data(), DWORD(n), &got, &io) && GetLastError() != ERROR_IO_PENDING)
-        RaiseLastError(CE_ReadFailed);
-    // With the read time-outs set, the read completes at once with what had arrived.
-    if (!GetOverlappedResult(device_->handle, &io, &got, TRUE))
-        RaiseLastError(CE_ReadFailed);
+    // Ask the driver first how many bytes wait, and read no more than that: the read then
+    // completes at once by construction. The time-outs promise the same, but not every driver
+    // keeps that promise for an overlapped read with nothing waiting (Wine's leaves it pending
+    // until a byte comes), and a read that waits would freeze the window.
     DWORD errors = 0;
     COMSTAT status {};
     if (!ClearCommError(device_->handle, &errors, &status))
         RaiseLastError(CE_ClearComFailed);
+    const DWORD take = qMin<DWORD>(DWORD(n), status.cbInQue);
+    if (take == 0)
+        return 0;
+    QByteArray buffer(qsizetype(take), Qt::Uninitialized);
+    OVERLAPPED io {};
+    io.hEvent = device_->ioEvent;
+    ResetEvent(io.hEvent);
+    DWORD got = 0;
+    if (!ReadFile(device_->handle, buffer.data(), take, &got, &io) && GetLastError() != ERROR_IO_PENDING)
+        RaiseLastError(CE_ReadFailed);
+    if (!GetOverlappedResult(device_->handle, &io, &got, TRUE))
+        RaiseLastError(CE_ReadFailed);
     buffer.truncate(qsizetype(got));
     text = buffer;
     return int(got);

@@ -2,7 +2,9 @@
 // without hardware and without root. The simulated unit answers whichever protocol arrives
 // (update mode, resistor-monitor bootloader, communications-module bootloader); its port is
 // listed as "Simulated unit" and the sample update files are offered in the file dialog.
-// With --headless a scripted technician runs one update on the offscreen platform.
+// With --headless a scripted technician runs one update on the offscreen platform. With --port
+// the same happens over a real serial port instead (a unit on the bench, or a simulated unit at
+// the far end of a line), and no simulated unit is started.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -13,7 +15,7 @@
 #include "app/demo/DemoPort.h"
 #include "app/demo/DemoTechnician.h"
 #include "app/demo/DemoWindow.h"
-#include "unitsim/PtyUnit.h"
+#include "app/demo/DemoPlatform.h"
 #include "unitsim/UnitFamilies.h"
 #include "updatefile/FileNameRules.h"
 #include "updatefile/UnitCatalogue.h"
@@ -78,6 +80,9 @@ int main(int argc, char **argv)
     options.addOption({QStringLiteral("file"), QStringLiteral("Update file the scripted technician chooses "
                                                               "(default: the sample for the unit)."),
                        QStringLiteral("path")});
+    options.addOption({QStringLiteral("port"), QStringLiteral("A real serial port for the scripted technician to pick "
+                                                              "instead of the simulated unit's (no simulated unit is started)."),
+                       QStringLiteral("name")});
     options.addOption({QStringLiteral("samples"), QStringLiteral("Folder of sample update files."),
                        QStringLiteral("dir")});
     options.addOption({QStringLiteral("screenshot"), QStringLiteral("Where the headless run saves a PNG of the window."),
@@ -85,25 +90,33 @@ int main(int argc, char **argv)
     options.process(app);
     headless = options.isSet(QStringLiteral("headless")) || NoDisplay();
 
-    // The simulated unit, on a pseudo-terminal of its own.
+    // The simulated unit, behind a line of its own, unless a real port was named.
+    const QString realPort = options.value(QStringLiteral("port"));
     TAnyUnit unit;
-    TPtyUnit line(unit);
-    QString error;
-    if (!line.Start(&error)) {
-        std::fprintf(stderr, "varnel-demo: cannot start the simulated unit: %s\n", qPrintable(error));
-        return 1;
+    std::unique_ptr<TSimulatedLine> line;
+    if (realPort.isEmpty()) {
+        QString error;
+        line = StartSimulatedLine(unit, &error);
+        if (!line) {
+            std::fprintf(stderr, "varnel-demo: cannot start the simulated unit: %s\n", qPrintable(error));
+            return 1;
+        }
     }
     const QString samples = FindSamples(options.value(QStringLiteral("samples")));
 
-    TDemoComPort port(line.SlavePath());
-    port.SetPort(QString::fromLatin1(TDemoComPort::SimulatedPortName)); // offered first on the port page
+    TDemoComPort port(line ? line->DevicePath() : QString());
+    const QString portName = line ? QString::fromLatin1(TDemoComPort::SimulatedPortName) : realPort;
+    port.SetPort(portName); // offered first on the port page
     int result = 0;
     {
         // The brand choice is offered so that every unit type of the catalogue can be tried.
         TDemoMainF window(true, &port);
         window.SetDialogInitialDir(samples);
-        std::printf("Simulated unit on %s, listed as \"%s\" on the port page.\n", qPrintable(line.SlavePath()),
-                    TDemoComPort::SimulatedPortName);
+        if (line)
+            std::printf("Simulated unit on %s, listed as \"%s\" on the port page.\n", qPrintable(line->DevicePath()),
+                        TDemoComPort::SimulatedPortName);
+        else
+            std::printf("Real port %s; no simulated unit.\n", qPrintable(realPort));
         std::printf("Sample update files: %s\n", samples.isEmpty() ? "(none found)" : qPrintable(samples));
         std::fflush(stdout);
 
@@ -120,10 +133,11 @@ int main(int argc, char **argv)
             if (code == 0 || file.isEmpty()) {
                 std::fprintf(stderr, "varnel-demo: no unit type \"%s\" or no sample file for it in %s\n",
                              qPrintable(unitName), qPrintable(samples));
-                line.Stop();
+                if (line)
+                    line->Stop();
                 return 1;
             }
-            technician = std::make_unique<TDemoTechnician>(window, unitName, QFileInfo(file).absoluteFilePath(),
+            technician = std::make_unique<TDemoTechnician>(window, unitName, portName, QFileInfo(file).absoluteFilePath(),
                                                            options.value(QStringLiteral("screenshot")));
         }
         window.show();
@@ -131,7 +145,9 @@ int main(int argc, char **argv)
             technician->Start();
         result = app.exec();
     }
-    line.Stop();
-    std::printf("\nWhat the simulated unit received:\n%s\n", qPrintable(unit.Summary()));
+    if (line) {
+        line->Stop();
+        std::printf("\nWhat the simulated unit received:\n%s\n", qPrintable(unit.Summary()));
+    }
     return result;
 }

@@ -2,8 +2,8 @@
 
 #include "seriallink/TComPort.h"
 
-// The serial port of the demonstration: the system's ports, plus the simulated unit's
-// pseudo-terminal under a clear name.
+// The serial port of the demonstration: the system's ports, plus the simulated unit's line
+// under a clear name when there is one.
 class TDemoComPort : public TComPort {
 public:
     static constexpr const char *SimulatedPortName = "Simulated unit";
@@ -13,14 +13,16 @@ public:
     void ListSerialPorts(QStringList &list) override
     {
         TComPort::ListSerialPorts(list);
-        list.append(QString::fromLatin1(SimulatedPortName));
-        SortPortNames(list);
+        if (!device_.isEmpty()) {
+            list.append(QString::fromLatin1(SimulatedPortName));
+            SortPortNames(list);
+        }
     }
 
 protected:
     QString DeviceLocation(const QString &name) const override
     {
-        if (name == QLatin1String(SimulatedPortName))
+        if (!device_.isEmpty() && name == QLatin1String(SimulatedPortName))
             return device_;
         return TComPort::DeviceLocation(name);
     }

@@ -4,21 +4,24 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
-#include <unistd.h>
+#include <cstdlib>
 
 #include "app/RadioGroup.h"
+#include "app/demo/DemoPlatform.h"
 #include "app/demo/DemoPort.h"
 #include "app/demo/DemoWindow.h"
+#include "updatefile/UnitCatalogue.h"
 
 namespace {
 constexpr int WatchdogMs = 10 * 60 * 1000;
 }
 
-TDemoTechnician::TDemoTechnician(TDemoMainF &window, QString unitName, QString filePath, QString screenshotPath)
-    : window_(window), unitName_(std::move(unitName)), filePath_(std::move(filePath)),
+TDemoTechnician::TDemoTechnician(TDemoMainF &window, QString unitName, QString portName, QString filePath,
+                                 QString screenshotPath)
+    : window_(window), unitName_(std::move(unitName)), portName_(std::move(portName)), filePath_(std::move(filePath)),
       screenshotPath_(std::move(screenshotPath))
 {
-    interactiveTerminal_ = isatty(fileno(stdout));
+    interactiveTerminal_ = StdoutIsTerminal();
     window_.OnStatus = [this](const QString &text) { Status(text); };
     window_.OnProgress = [this](int position, int maximum) { Progress(position, maximum); };
     connect(&boxTimer_, &QTimer::timeout, this, &TDemoTechnician::AnswerBoxes);
@@ -27,7 +30,7 @@ TDemoTechnician::TDemoTechnician(TDemoMainF &window, QString unitName, QString f
         // The update may still be running inside a click: report and end at once.
         Finish(false, QStringLiteral("the demonstration took too long"));
         std::fflush(stdout);
-        _exit(1);
+        std::_Exit(1);
     });
 }
 
@@ -98,8 +101,17 @@ void TDemoTechnician::Step()
 {
     // Page 0 (when the build offers the brand choice): the unit's brand.
     if (window_.State.CurrentPage == 0) {
-        Say(QStringLiteral("%1 technician picks the TRIVANE brand").arg(Stamp()));
-        window_.trivane_BClick();
+        int brand = SecondBrand;
+        for (const TUnitType &type : UnitCatalogue())
+            if (type.FullName == unitName_)
+                brand = type.Brand;
+        if (brand == FirstBrand) {
+            Say(QStringLiteral("%1 technician picks the Quenby brand").arg(Stamp()));
+            window_.quenby_BClick();
+        } else {
+            Say(QStringLiteral("%1 technician picks the TRIVANE brand").arg(Stamp()));
+            window_.trivane_BClick();
+        }
     }
     // Page 1 -> 2: the product list.
     if (!PressNext(2))
@@ -116,9 +128,9 @@ void TDemoTechnician::Step()
     if (!PressNext(3))
         return;
     auto *ports = window_.findChild<TRadioGroup *>(QStringLiteral("comm_RG"));
-    const int port = ports ? ports->Items().indexOf(QString::fromLatin1(TDemoComPort::SimulatedPortName)) : -1;
+    const int port = ports ? ports->Items().indexOf(portName_) : -1;
     if (port < 0) {
-        Finish(false, QStringLiteral("the simulated unit's port is not listed"));
+        Finish(false, QStringLiteral("the port \"%1\" is not listed (or busy)").arg(portName_));
         return;
     }
     Say(QStringLiteral("%1 technician picks the port \"%2\"").arg(Stamp(), ports->Items().at(port)));

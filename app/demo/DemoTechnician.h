@@ -7,8 +7,8 @@
 
 class TDemoMainF;
 
-// A scripted technician for the headless demonstration: picks the unit type, the simulated
-// port and the sample file, presses Next and Begin, answers every question as a person would
+// A scripted technician for the headless demonstration: picks the unit type, the port (the
+// simulated unit's, or a real one) and the sample file, presses Next and Begin, answers every question as a person would
 // (Yes: the unit is in its mode, go on; Yes: restart the unit) and confirms every report box.
 // Prints each status text with a time stamp and the progress, saves a screenshot at the end and
 // quits with 0 only when the update completed.
@@ -16,7 +16,7 @@ class TDemoTechnician : public QObject {
     Q_OBJECT
 
 public:
-    TDemoTechnician(TDemoMainF &window, QString unitName, QString filePath, QString screenshotPath);
+    TDemoTechnician(TDemoMainF &window, QString unitName, QString portName, QString filePath, QString screenshotPath);
 
     void Start();
     void Status(const QString &text);
@@ -32,6 +32,7 @@ private:
 
     TDemoMainF &window_;
     QString unitName_;
+    QString portName_;
     QString filePath_;
     QString screenshotPath_;
     QElapsedTimer clock_;

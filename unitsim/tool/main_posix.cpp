@@ -2,6 +2,7 @@
 // something that answers like a relay, a resistor monitor or a communications module.
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 #include <chrono>
 #include <cstdio>
@@ -11,10 +12,8 @@
 #include "unitsim/PtyUnit.h"
 #include "unitsim/UnitFamilies.h"
 
-#ifndef _WIN32
 #include <csignal>
 #include <ctime>
-#endif
 
 namespace {
 
@@ -56,6 +55,12 @@ Options:
                       new line MS milliseconds later: a new pseudo-terminal, its
                       path printed on a line of its own, the --link moved to it.
                       Without it the unit stays unplugged until stopped.
+  --record PATH       On exit, write what the unit took into its memory to PATH, for
+                      comparing it with the update file: an update-mode unit's
+                      accepted S-record lines, each ended by CR LF; a monitor's
+                      programmed bytes, one "AAAA DD" line (hex) per address in
+                      ascending order; a module's records as received, each ended
+                      by ":".
   --once              Exit after one update has ended: the end acknowledged by a
                       monitor or module; for an update-mode unit the restart "X",
                       the quit "Q", or 10 s after its "!".
@@ -100,6 +105,7 @@ struct TOptions {
     qint64 CutAfter = -1;
     qint64 CutDelayMs = 0;
     qint64 ReplugMs = -1;
+    QString Record;
     bool Once = false;
     bool Help = false;
 };
@@ -166,6 +172,10 @@ bool ParseArguments(const QStringList &args, TOptions &options, QString &error)
                 return false;
             }
             options.Link = value;
+        } else if (name == QLatin1String("--record")) {
+            if (!takeValue())
+                return false;
+            options.Record = value;
         } else if (name == QLatin1String("--fault")) {
             if (!takeValue())
                 return false;
@@ -247,6 +257,31 @@ TPlayedUnit MakeUnit(const QString &family, const TFaultScript &script)
     return unit;
 }
 
+// What the unit took into its memory (see --record).
+QByteArray UnitRecord(const TUnitModel &model)
+{
+    if (const auto *any = dynamic_cast<const TAnyUnit *>(&model)) {
+        switch (any->Family()) {
+        case TUnitFamily::UpdateMode: return UnitRecord(any->UpdateMode);
+        case TUnitFamily::Monitor: return UnitRecord(any->Monitor);
+        case TUnitFamily::Module: return UnitRecord(any->Module);
+        case TUnitFamily::None: return {};
+        }
+    }
+    QByteArray record;
+    if (const auto *relay = dynamic_cast<const TUpdateModeUnit *>(&model)) {
+        for (const QByteArray &line : relay->Accepted)
+            record += line + "\r\n";
+    } else if (const auto *monitor = dynamic_cast<const TMonitorUnit *>(&model)) {
+        for (auto it = monitor->Programmed.cbegin(); it != monitor->Programmed.cend(); ++it)
+            record += QStringLiteral("%1 %2\n").arg(it.key(), 4, 16, QLatin1Char('0')).arg(it.value(), 2, 16, QLatin1Char('0')).toUpper().toLatin1();
+    } else if (const auto *module = dynamic_cast<const TModuleUnit *>(&model)) {
+        for (const QByteArray &text : module->Records)
+            record += text + ":";
+    }
+    return record;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -276,10 +311,6 @@ int main(int argc, char **argv)
         script.Rules.push_back(*rule);
     }
 
-#ifdef _WIN32
-    PrintError(QStringLiteral("pseudo-terminals need a POSIX system"));
-    return 1;
-#else
     // The signals that end the run are taken by sigtimedwait below, never by a handler; block
     // them before the unit's thread starts so that it inherits the mask.
     sigset_t endSignals;
@@ -369,6 +400,11 @@ int main(int argc, char **argv)
     }
     pty.Stop();
 
+    if (!options.Record.isEmpty()) {
+        QFile record(options.Record);
+        if (!record.open(QIODevice::WriteOnly | QIODevice::Truncate) || record.write(UnitRecord(*unit.Model)) < 0)
+            PrintError(QStringLiteral("cannot write the record to %1: %2").arg(options.Record, record.errorString()));
+    }
     std::printf("%s\n", unit.Model->Summary().toLocal8Bit().constData());
     std::printf("bytes from the host: %lld, to the host: %lld\n", static_cast<long long>(pty.BytesFromHost()),
                 static_cast<long long>(pty.BytesToHost()));
@@ -376,5 +412,4 @@ int main(int argc, char **argv)
         std::printf("stopped by %s\n", signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP");
     std::fflush(stdout);
     return 0;
-#endif
 }

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Whole updates by the Windows build, under Wine, over a real COM port whose far end is the Linux
+# simulated unit:
+#   tests/wine/com_updates.sh <Linux build folder> <Windows build folder>
+# Wine maps COM5 to a symbolic link (HKLM\Software\Wine\Ports, which also enters the port under
+# HARDWARE\DEVICEMAP\SERIALCOMM, where the Windows port list reads it); varnel-unitsim keeps that
+# link pointing at its pseudo-terminal. For every row the Windows varnel-demo runs a scripted
+# technician through the real window (offscreen) with --port COM5, and the row checks the final
+# status text, the boxes and, for a completed update, that what the unit took into its memory
+# equals the update file byte for byte. Prints one line per row; exits non-zero on any failure.
+set -uo pipefail
+src=$(cd "$(dirname "$0")/../.." && pwd)
+linux_build=$(cd "$1" && pwd)
+windows_build=$(cd "$2" && pwd)
+run="$src/tools/windows/wine-run.sh"
+unitsim="$linux_build/unitsim/varnel-unitsim"
+demo="$windows_build/app/varnel-demo.exe"
+samples="$src/samples"
+link=/tmp/varnel-wine-com5
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"   # Wine runs a program from the current folder before its own: keep it empty
+
+for f in "$unitsim" "$demo"; do
+  [ -e "$f" ] || { echo "com_updates: missing $f" >&2; exit 2; }
+done
+
+# The port must exist when Wine's mount manager starts, so a first unit holds the link while
+# the key is written and Wine restarts.
+"$unitsim" --family any --link "$link" >/dev/null 2>&1 &
+holder=$!
+sleep 0.5
+"$run" reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$link" /f >/dev/null
+wineserver -k 2>/dev/null || true
+kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
+
+# The update file as the unit should hold it after a completed update (see varnel-unitsim
+# --record): the lines with CR LF; the monitor's data bytes by address; the module's S1 records.
+expected_record() { # family file
+  python3 - "$1" "$2" <<'EOF'
+import sys
+family, path = sys.argv[1], sys.argv[2]
+lines = [l.rstrip("\r\n") for l in open(path, "rb").read().decode("latin-1").splitlines()]
+out = []
+if family == "update-mode":
+    sys.stdout.buffer.write("".join(l + "\r\n" for l in lines).encode("latin-1"))
+elif family == "monitor":
+    memory = {}
+    for l in lines:
+        if l.startswith("S1"):
+            raw = bytes.fromhex(l[2:])
+            address = (raw[1] << 8) | raw[2]
+            for i, b in enumerate(raw[3:-1]):
+                memory[address + i] = b
+    sys.stdout.write("".join("%04X %02X\n" % (a, memory[a]) for a in sorted(memory)))
+else:
+    sys.stdout.buffer.write("".join(l + ":" for l in lines if l.startswith("S1")).encode("latin-1"))
+EOF
+}
+
+failures=0
+row() { # name family unit sample expected_status expected_box [fault rules...]
+  local name=$1 family=$2 unit=$3 sample=$4 status=$5 box=$6
+  shift 6
+  local faults=()
+  for r in "$@"; do faults+=(--fault "$r"); done
+  local start=$SECONDS
+  "$unitsim" --family "$family" --link "$link" --once --record "$work/$name.record" "${faults[@]}" \
+    >"$work/$name.unit" 2>&1 &
+  local unit_pid=$!
+  sleep 0.5
+  local file_unix="$samples/$sample"
+  local file_win="Z:${file_unix//\//\\}"
+  timeout 600 "$run" "$demo" --headless --port COM5 --unit "$unit" --file "$file_win" \
+    --screenshot "Z:${work//\//\\}\\$name.png" >"$work/$name.demo" 2>&1
+  local code=$?
+  kill -INT "$unit_pid" 2>/dev/null; wait "$unit_pid" 2>/dev/null
+  local final why=""
+  final=$(grep ' status: ' "$work/$name.demo" | tail -1 | sed 's/^[^ ]* status: //' | tr -d '\r')
+  [ "$final" = "$status" ] || why="final status \"$final\", wanted \"$status\""
+  if [ -n "$box" ] && ! grep -qF "$box" "$work/$name.demo"; then
+    why="${why:+$why; }no box with \"$box\""
+  fi
+  if [ "$status" = "Update complete." ]; then
+    [ "$code" -eq 0 ] || why="${why:+$why; }varnel-demo exited $code"
+    if ! cmp -s "$work/$name.record" <(expected_record "$family" "$file_unix"); then
+      why="${why:+$why; }the unit's record differs from $sample"
+    fi
+  fi
+  if [ -z "$why" ]; then
+    echo "PASS  $name  ($((SECONDS - start)) s): $final"
+  else
+    echo "FAIL  $name  ($((SECONDS - start)) s): $why"
+    echo "----- varnel-demo.exe:"; tail -25 "$work/$name.demo"
+    echo "----- varnel-unitsim:"; tail -15 "$work/$name.unit"
+    failures=$((failures + 1))
+  fi
+  [ -n "${VARNEL_WINE_SHOTS:-}" ] && cp "$work/$name.png" "$VARNEL_WINE_SHOTS/" 2>/dev/null
+  return 0
+}
+
+# Every row also checks the Windows port list: the technician picks COM5 from the port page's
+# items, which come from the registry, and a row fails when it is not listed.
+row UpdateModeCompletes update-mode "TVR-4200 Motor Protection Relay" T4200170.s19 "Update complete." ""
+row MonitorCompletes monitor "TVR-3770 Resistance Grounded Relay" T3770170.s19 "Update complete." ""
+row ModuleCompletes module "KLN-12B Communications Module Only" GRA0170.s19 "Update complete." ""
+row UpdateModeErrorF update-mode "TVR-4200 Motor Protection Relay" T4200170.s19 \
+  "Error 'F' Buffer error occurred.  Try again." "Error 'F': Buffer full error." "line@3=F*4"
+row MonitorSilent monitor "TVR-3770 Resistance Grounded Relay" T3770170.s19 \
+  "Did not receive any response from unit.  Try again." "" "byte@3=silent"
+row ModuleErrorE module "KLN-12B Communications Module Only" GRA0170.s19 \
+  "Error 'E': Flash ROM error.  Try again." "Error 'E': Flash ROM error. Please try again" "record@2=E"
+
+[ "$failures" -eq 0 ] || { echo "com_updates: $failures row(s) failed"; exit 1; }
+echo "com_updates: every row passed"
