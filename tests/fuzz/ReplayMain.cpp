@@ -35,11 +35,11 @@ int main(int argc, char **argv)
     for (const fs::path &input : inputs) {
         std::ifstream in(input, std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "cannot read %s\n", input.c_str());
+            std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
             return 1;
         }
         const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        std::printf("%s (%zu bytes)\n", input.c_str(), bytes.size());
+        std::printf("%s (%zu bytes)\n", input.string().c_str(), bytes.size());
         std::fflush(stdout);
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
     }

@@ -9,6 +9,8 @@
 # status text, the boxes and, for a completed update, that what the unit took into its memory
 # equals the update file byte for byte. Prints one line per row; exits non-zero on any failure.
 set -uo pipefail
+# The Wine prefix of tools/windows/wine-run.sh, also for wineserver here.
+export WINEPREFIX=${WINEPREFIX:-$HOME/.cache/varnel/wine}
 src=$(cd "$(dirname "$0")/../.." && pwd)
 linux_build=$(cd "$1" && pwd)
 windows_build=$(cd "$2" && pwd)
@@ -32,6 +34,16 @@ holder=$!
 sleep 0.5
 "$run" reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$link" /f >/dev/null
 wineserver -k 2>/dev/null || true
+# The mount manager keeps a COM link it finds, so one left from another mapping goes first.
+prefix=$WINEPREFIX
+rm -f "$prefix/dosdevices/com5"
+"$run" cmd /c ver >/dev/null 2>&1   # starts Wine again, whose mount manager makes the link
+for _ in $(seq 50); do [ -L "$prefix/dosdevices/com5" ] && break; sleep 0.2; done
+if [ "$(readlink "$prefix/dosdevices/com5")" != "$link" ]; then
+  echo "com_updates: Wine did not map COM5 to $link ($(readlink "$prefix/dosdevices/com5"))" >&2
+  kill "$holder" 2>/dev/null
+  exit 2
+fi
 kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
 
 # The update file as the unit should hold it after a completed update (see varnel-unitsim
@@ -76,7 +88,7 @@ row() { # name family unit sample expected_status expected_box [fault rules...]
   local code=$?
   kill -INT "$unit_pid" 2>/dev/null; wait "$unit_pid" 2>/dev/null
   local final why=""
-  final=$(grep ' status: ' "$work/$name.demo" | tail -1 | sed 's/^[^ ]* status: //' | tr -d '\r')
+  final=$(grep ' status: ' "$work/$name.demo" | tail -1 | sed "s/^.* status: //" | tr -d '\r')
   [ "$final" = "$status" ] || why="final status \"$final\", wanted \"$status\""
   if [ -n "$box" ] && ! grep -qF "$box" "$work/$name.demo"; then
     why="${why:+$why; }no box with \"$box\""

@@ -4,11 +4,13 @@
 # Start-menu entry and an uninstaller; the silent uninstall removes all of it again.
 #   tests/wine/installer.sh <varnel-x.yz-setup.exe> <staged folder>
 set -uo pipefail
+# The Wine prefix of tools/windows/wine-run.sh, also for wineserver here.
+export WINEPREFIX=${WINEPREFIX:-$HOME/.cache/varnel/wine}
 src=$(cd "$(dirname "$0")/../.." && pwd)
 setup=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 stage=$(cd "$2" && pwd)
 run="$src/tools/windows/wine-run.sh"
-prefix=${WINEPREFIX:-$HOME/.cache/varnel/wine}
+prefix=$WINEPREFIX
 target_win='C:\VarnelInstallerTest'
 target="$prefix/drive_c/VarnelInstallerTest"
 menu="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Varnel"
