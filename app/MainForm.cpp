@@ -278,6 +278,21 @@ void TMainF::ApplyGaugeColour()
 
 void TMainF::ArrangeControls()
 {
+    // A word-wrapped label keeps its design height unless its text needs more lines in the font
+    // at hand (Tahoma comes out wider where the renderer rounds each advance to whole pixels, as
+    // under Wine): it then takes the height its text needs, so that no line is cut off, and what
+    // the layout places below or above it follows its height.
+    for (QLabel *label : findChildren<QLabel *>()) {
+        if (!label->wordWrap())
+            continue;
+        QVariant design = label->property("varnelDesignHeight");
+        if (!design.isValid()) {
+            design = label->height();
+            label->setProperty("varnelDesignHeight", design);
+        }
+        label->resize(label->width(), qMax(design.toInt(), label->heightForWidth(label->width())));
+    }
+
     for (QWidget *page : PagePanels())
         page->resize(PageWidth, PageHeight);
 
@@ -348,8 +363,9 @@ void TMainF::ArrangeControls()
                           ui->LabelSREClines_P->y() - ui->num_lines_L->height() - LayoutGap);
 
     ui->next_1_L->move(LayoutMargin, PageHeight - ui->next_1_L->height() - LayoutGap);
+    // The same top as next_1_L, or higher when a label grew past the page's bottom margin.
     for (QWidget *label : {ui->next_2_L, ui->next_3_L, ui->next_4_L})
-        label->move(LayoutMargin, ui->next_1_L->y());
+        label->move(LayoutMargin, qMin(ui->next_1_L->y(), PageHeight - label->height() - LayoutGap));
     ui->next_5_L->move(LayoutMargin, PageHeight - ui->next_5_L->height() - LayoutGap);
 }
 

@@ -3,7 +3,8 @@
 ;   makensis -DVERSION=1.70 -DSTAGE=<folder> -DOUTFILE=<setup.exe> -DFILES=<list.nsh> varnel.nsi
 ; FILES is made by .ci/windows from the staged folder: the uninstaller removes exactly what the
 ; installer put there, never a folder's other contents.
-Unicode true
+; A 64-bit installer for a 64-bit program (and Wine runs it without a 32-bit layer).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 Name "Varnel ${VERSION}"
