@@ -7,7 +7,8 @@
 // type's prefix, compared without regard to case, decides, with names too short for a long
 // prefix or unknown codes judged as "may be incorrect". The warning is left alone on success.
 
-#include <sys/stat.h>
+#include <filesystem>
+#include <system_error>
 
 #include "tests/fuzz/FuzzSupport.h"
 #include "updatefile/FileNameRules.h"
@@ -20,8 +21,10 @@ bool IsFile(const QString &path)
 {
     if (path.isEmpty() || path.contains(QChar(0)))
         return false;
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    // Asked of the C++ library, not of Qt, so that the model does not lean on what it checks.
+    std::error_code error;
+    const std::filesystem::path p(path.toStdU16String());
+    return std::filesystem::exists(p, error) && !std::filesystem::is_directory(p, error);
 }
 
 QString NamePart(const QString &path)

@@ -32,11 +32,27 @@ protected:
 };
 TWindowRig *WindowLayout::rig = nullptr;
 
+// The wrapped labels whose text needs more lines in the font at hand than their design height
+// holds (they grow, and the layout follows them), by name; empty where the font fits the design.
+QStringList GrownLabels(TWindowRig &rig)
+{
+    QStringList grown;
+    for (QLabel *label : rig.window->findChildren<QLabel *>())
+        if (label->wordWrap() && label->property("varnelDesignHeight").toInt() < label->height())
+            grown << label->objectName();
+    return grown;
+}
+
 TEST_P(WindowLayout, ControlStandsWhereTheLayoutPutsIt)
 {
     const TPlace place = GetParam();
     QWidget *control = rig->Control(place.Name);
     ASSERT_NE(control, nullptr);
+    const QStringList grown = GrownLabels(*rig);
+    if (!grown.isEmpty() && control->parentWidget()->objectName().startsWith(QLatin1String("GroupBox")))
+        GTEST_SKIP() << "inside a page, and the font at hand needs more lines than the design heights hold, so "
+                        "these labels grew: "
+                     << grown.join(QStringLiteral(", ")).toStdString();
     EXPECT_EQ(control->x(), place.X) << place.Name;
     EXPECT_EQ(control->y(), place.Y) << place.Name;
     if (place.W >= 0) {
@@ -74,12 +90,27 @@ INSTANTIATE_TEST_SUITE_P(
         TPlace{"Label1", 210, 197, -1, -1}, TPlace{"qb_P", 74, 110, 350, 60}, TPlace{"tv_P", 74, 238, 350, 60}),
     [](const ::testing::TestParamInfo<TPlace> &info) { return std::string(info.param.Name); });
 
+// Whatever the font, no wrapped label loses a line, and each stays inside its page.
+TEST(WindowLayoutText, EveryWrappedLabelShowsAllItsLinesInsideItsPage)
+{
+    TWindowRig rig;
+    for (QLabel *label : rig.window->findChildren<QLabel *>()) {
+        if (!label->wordWrap() || label->text().isEmpty())
+            continue;
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->objectName().toStdString();
+        EXPECT_GE(label->height(), label->property("varnelDesignHeight").toInt()) << label->objectName().toStdString();
+        const QRect page = label->parentWidget()->rect();
+        EXPECT_TRUE(page.contains(label->geometry())) << label->objectName().toStdString();
+    }
+}
+
 TEST(WindowLayoutCentring, SearchLabelAndLineCountAreCentredFromTheirSizes)
 {
     TWindowRig rig;
     QWidget *find = rig.Control("find_coms_L");
+    QWidget *ports = rig.Control("comm_RG");
     EXPECT_EQ(find->x(), (300 - find->width()) / 2);
-    EXPECT_EQ(find->y(), 35 + (100 - find->height()) / 2);
+    EXPECT_EQ(find->y(), ports->y() + (100 - find->height()) / 2);
     QWidget *lines = rig.Control("num_lines_L");
     EXPECT_EQ(lines->x(), (300 - lines->width()) / 2);
     EXPECT_EQ(lines->y(), 127 - lines->height() - 5);
