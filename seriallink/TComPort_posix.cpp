@@ -145,7 +145,7 @@ void TComPort::DoOpen()
         int number = SystemErrorNumber(serial.error());
         // Qt reports a port held by another program (its lock file) and a device we may not
         // open alike; the device's access rights tell the two apart.
-        if (PortAccessDenied(serial.portName()))
+        if (PortAccessDenied(DeviceLocation(Port())))
             number = EACCES;
         else if (number == EACCES)
             number = EBUSY;

@@ -25,10 +25,23 @@ const char *const FtdiLines = "FT232R USB UART\n"
                               "USB vendor and product id: 0403:6001\n"
                               "Stable name: /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
 
-const char *const HeldByModemManager =
-    "Held by ModemManager (pid 812). Close that program, then go Back and Next to list the\n"
-    "ports again. A modem manager or braille display service that keeps taking\n"
-    "the adapter can be stopped from doing so; see Help.";
+const char *const HeldAdvice = "Close that program, then go Back and Next to list the ports again.\n"
+                               "A modem manager or braille display service that keeps taking the\n"
+                               "adapter can be stopped from doing so; see Help.";
+const char *const SlowTimer = "This adapter holds received bytes for 16 ms before it passes them\n"
+                              "on, which slows every exchange. Varnel asks the driver for 1 ms\n"
+                              "when an update opens the port; Help gives the rule that sets it\n"
+                              "for good.";
+const char *const NoPermission = "Varnel has no permission to open this port. On Linux, join the\n"
+                                 "dialout group (sudo usermod -aG dialout $USER), then log out and\n"
+                                 "in again. See Help for details.";
+
+QString S(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+const QString HeldByModemManager = S("Held by ModemManager (pid 812).\n") + S(HeldAdvice);
 
 struct THintCase {
     const char *Name;
@@ -52,11 +65,6 @@ TPortFacts Without(TPortFacts f, void (*drop)(TPortFacts &))
     return f;
 }
 
-const QString S(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Facts, PortHint,
     ::testing::Values(
@@ -74,26 +82,18 @@ INSTANTIATE_TEST_SUITE_P(
                   TPortBusy::Free, std::nullopt, S("USB vendor id: 10c4")},
         THintCase{"BuiltInPortKnowsNothing", TPortFacts{}, TPortBusy::Free, std::nullopt, QString()},
         THintCase{"TimerAboveOneMillisecond", Without(Ftdi(), [](TPortFacts &f) { f.LatencyTimerMs = 16; }),
-                  TPortBusy::Free, std::nullopt,
-                  S(FtdiLines) + S("\n\nThis adapter holds received bytes for 16 ms before it passes them on, which\n"
-                                   "slows every exchange. Varnel asks the driver for 1 ms when an update opens\n"
-                                   "the port; Help gives the rule that sets it for good.")},
+                  TPortBusy::Free, std::nullopt, S(FtdiLines) + S("\n\n") + S(SlowTimer)},
         THintCase{"HeldByANamedProgram", Ftdi(), TPortBusy::Held, TPortHolder{812, QStringLiteral("ModemManager")},
-                  S(FtdiLines) + S("\n\n") + S(HeldByModemManager)},
+                  S(FtdiLines) + S("\n\n") + HeldByModemManager},
         THintCase{"HeldByAProgramWhoseNameCannotBeRead", TPortFacts{}, TPortBusy::Held, TPortHolder{4711, QString()},
-                  S("Held by an unnamed program (pid 4711). Close that program, then go Back and Next to list the\n"
-                    "ports again. A modem manager or braille display service that keeps taking\n"
-                    "the adapter can be stopped from doing so; see Help.")},
+                  S("Held by an unnamed program (pid 4711).\n") + S(HeldAdvice)},
         THintCase{"HeldByAProgramNoOneCanName", TPortFacts{}, TPortBusy::Held, std::nullopt,
-                  S("Varnel could not open this port; another program may hold it. Close that\n"
-                    "program, then go Back and Next to list the ports again.")},
+                  S("Varnel could not open this port: another program may hold it, or no\n"
+                    "device answers behind the name. Close any program that uses the\n"
+                    "port, then go Back and Next to list the ports again.")},
         THintCase{"NoPermissionAndASlowTimer", Without(Ftdi(), [](TPortFacts &f) { f.LatencyTimerMs = 16; }),
                   TPortBusy::NoPermission, std::nullopt,
-                  S(FtdiLines) + S("\n\nVarnel has no permission to open this port. On Linux, join the dialout group\n"
-                                   "(sudo usermod -aG dialout $USER), then log out and in again. See Help for "
-                                   "details.\nThis adapter holds received bytes for 16 ms before it passes them on, "
-                                   "which\nslows every exchange. Varnel asks the driver for 1 ms when an update "
-                                   "opens\nthe port; Help gives the rule that sets it for good.")}),
+                  S(FtdiLines) + S("\n\n") + S(NoPermission) + S("\n") + S(SlowTimer)}),
     [](const auto &info) { return std::string(info.param.Name); });
 
 TEST(PortScanHints, EachItemNamesItsAdapterAndABusyOneItsHolder)
@@ -112,7 +112,7 @@ TEST(PortScanHints, EachItemNamesItsAdapterAndABusyOneItsHolder)
     const QString held = rig.PortList()->Button(2)->toolTip();
     EXPECT_TRUE(held.startsWith(QStringLiteral("FT232R USB UART\n"))) << held.toStdString();
     EXPECT_FALSE(held.contains(QStringLiteral("Serial number")));
-    EXPECT_TRUE(held.endsWith(S(HeldByModemManager))) << held.toStdString();
+    EXPECT_TRUE(held.endsWith(HeldByModemManager)) << held.toStdString();
 
     // The holder let go: the next scan lists the port free, with its facts only.
     rig.port.BusyPorts.clear();
