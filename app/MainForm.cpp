@@ -85,7 +85,8 @@ TMainF::TMainF(bool offerBrandChoice, TCustomComPort *port, TLinkClock *clock, Q
     OpenDialog1 = new TOpenDialog(this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
     OpenDialog1->Title = QString::fromUtf8("Choose an update file");
-    OpenDialog1->Filter = QString::fromUtf8("S19 Files (*.s19)");
+    // Update files come as .s19 and .S19; a desktop's own dialog matches patterns case by case.
+    OpenDialog1->Filter = QString::fromUtf8("S19 Files (*.s19 *.S19)");
 
     if (!port) {
         ownPort_ = std::make_unique<TComPort>();

@@ -7,14 +7,25 @@ TOpenDialog::TOpenDialog(QObject *parent) : QObject(parent)
 {
 }
 
-bool TOpenDialog::Execute(QWidget *parent)
+void TOpenDialog::Configure(QFileDialog &dialog) const
 {
-    QFileDialog dialog(parent, Title, FileName.isEmpty() ? InitialDir : QFileInfo(FileName).absolutePath(), Filter);
+    dialog.setWindowTitle(Title);
+    const QString folder = FileName.isEmpty() ? InitialDir : QFileInfo(FileName).absolutePath();
+    if (!folder.isEmpty())
+        dialog.setDirectory(folder);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setNameFilter(Filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setSizeGripEnabled(true);
     if (!FileName.isEmpty())
         dialog.selectFile(FileName);
+}
+
+bool TOpenDialog::Execute(QWidget *parent)
+{
+    QFileDialog dialog(parent);
+    Configure(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const QStringList chosen = dialog.selectedFiles();

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 // The open-file dialog component: its settings and the file name it keeps between runs. The
@@ -20,4 +21,8 @@ public:
 
     // Runs the dialog (only existing files can be chosen); true for OK, which sets FileName.
     bool Execute(QWidget *parent);
+
+    // Gives a dialog this component's settings: title, filter, folder, the last file chosen.
+    // The filter's list shows its description only ("S19 Files"), not its patterns.
+    void Configure(QFileDialog &dialog) const;
 };

@@ -51,10 +51,11 @@ bool CommsModuleFlow(TLink &link)
             if (next == TNextLine::End)
                 break;
 
-            // One record in flight: its text, then ":" in a write of its own. Every record is
-            // written exactly once; the first answer other than "." ends the run.
+            // One record in flight: its text and the ":" that ends it, in one write (one USB
+            // transfer on an adapter). Every record is written exactly once; the first answer
+            // other than "." ends the run.
             link.ComPort.PurgeQueues(true, true);
-            if (!link.SendText(line) || !link.SendChar(':')) {
+            if (!link.SendText(line + ':')) {
                 link.ShowStatus(LinkTexts::SendFailed, 1);
                 CloseAll(link, file);
                 return false;

@@ -78,9 +78,11 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         }
         const int data = 16 * high + low;
 
+        // "S", the address high and low byte, the data byte: one write, so that a USB adapter
+        // carries the command in one transfer instead of four. A short write is a failed send.
         link.ComPort.PurgeQueues(true, true);
-        if (!link.SendChar('S') || !link.SendChar(address >> 8) || !link.SendChar(address & 0xFF) ||
-            !link.SendChar(data)) {
+        const char command[4] = {'S', char(address >> 8), char(address & 0xFF), char(data)};
+        if (!link.SendText(QByteArray(command, 4))) {
             link.ShowStatus(LinkTexts::SendFailed, 1);
             CloseAll(link, file);
             return false;

@@ -70,17 +70,22 @@ void TCustomComPort::SetBaudRate(TBaudRate rate)
         DoApplyBaudRate();
 }
 
-void TCustomComPort::OpenPort()
+void TCustomComPort::OpenPort(TOpenPurpose purpose)
 {
     if (connected_)
         return;
+    openingFor_ = purpose;
     try {
         DoOpen();
     } catch (const EComPort &error) {
         lastOpenError_ = error.WinCode();
+        lastOpenDenied_ = IsAccessDenial(error);
+        openingFor_ = TOpenPurpose::Transfer;
         throw;
     }
+    openingFor_ = TOpenPurpose::Transfer;
     lastOpenError_ = 0;
+    lastOpenDenied_ = false;
     connected_ = true;
 }
 

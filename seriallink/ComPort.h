@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <stdexcept>
 
+#include "seriallink/PortFacts.h"
+
 // Bit rates of the serial port; brCustom takes CustomBaudRate.
 enum TBaudRate {
     brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200,
@@ -62,11 +64,31 @@ public:
     int BitsPerSecond() const { return BaudRateToBits(baudRate_, customBaudRate_); }
 
     bool Connected() const { return connected_; }
-    // The platform's error number of the last failed open (EACCES: no permission), 0 after a
-    // successful one.
+    // The platform's error number of the last failed open, 0 after a successful one.
     int LastOpenError() const { return lastOpenError_; }
-    void OpenPort();  // does nothing when open; raises EComPort and stays closed on failure
+    // True when the last open failed because the user may not open the device (as opposed to
+    // a device held by another program); false after a successful open.
+    bool LastOpenDenied() const { return lastOpenDenied_; }
+
+    // Why a port is opened: to see whether it can be had (the port probe), or to talk to the
+    // unit. Only an open for the unit tunes the device for the exchange (low latency).
+    enum class TOpenPurpose { Transfer, Probe };
+    void OpenPort(TOpenPurpose purpose = TOpenPurpose::Transfer); // does nothing when open;
+                                                                  // raises EComPort and stays closed on failure
     void ClosePort(); // does nothing when closed
+
+    // What the system tells about the named port's adapter; empty where it tells nothing.
+    virtual TPortFacts DescribePort(const QString &name) const
+    {
+        Q_UNUSED(name)
+        return {};
+    }
+    // The program that holds the named port, where that can be found out.
+    virtual std::optional<TPortHolder> FindPortHolder(const QString &name) const
+    {
+        Q_UNUSED(name)
+        return std::nullopt;
+    }
 
     // Writes every byte and waits for completion (at most 1000 + 100 x n ms); the number of
     // bytes written, fewer when the write timed out. Raises EComPort on failure.
@@ -79,6 +101,15 @@ public:
     virtual void ListSerialPorts(QStringList &list) = 0;
 
 protected:
+    // The purpose of the open under way (DoOpen reads it).
+    TOpenPurpose OpeningFor() const { return openingFor_; }
+    // True when a failure of DoOpen means the user lacks the permission to open the device.
+    virtual bool IsAccessDenial(const EComPort &error) const
+    {
+        Q_UNUSED(error)
+        return false;
+    }
+
     virtual void DoOpen() = 0;              // open the device named Port() at the bit rate
     virtual void DoClose() = 0;             // close the device
     virtual void DoApplyBaudRate() = 0;     // apply the bit rate to the open device
@@ -89,6 +120,8 @@ private:
     int customBaudRate_ = 9600;
     bool connected_ = false;
     int lastOpenError_ = 0;
+    bool lastOpenDenied_ = false;
+    TOpenPurpose openingFor_ = TOpenPurpose::Transfer;
 };
 
 // Sorts port names the way the port list shows them: ascending, case-insensitive, character by

@@ -106,7 +106,7 @@ bool TLink::ProbePort(const QString &name)
 {
     try {
         ComPort.SetPort(name);
-        ComPort.OpenPort();
+        ComPort.OpenPort(TCustomComPort::TOpenPurpose::Probe);
         ComPort.ClosePort();
         return true;
     } catch (...) {

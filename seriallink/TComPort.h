@@ -22,7 +22,20 @@ public:
     // The longest a write of n bytes may take before it is cut short, in milliseconds.
     static int WriteTimeoutMs(qsizetype n);
 
+    TPortFacts DescribePort(const QString &name) const override { return SystemPortFacts(name); }
+    std::optional<TPortHolder> FindPortHolder(const QString &name) const override { return SystemPortHolder(name); }
+
+    // What became of the request for low-latency mode at the last open for a transfer. Many USB
+    // adapters hold received bytes for a latency timer (16 ms by default on FTDI's) before they
+    // pass them on, and a stop-and-wait exchange pays that every time; in low-latency mode the
+    // driver sets the timer to its least. A driver that refuses (a built-in port, a
+    // pseudo-terminal) leaves the line as it is.
+    enum class TLowLatency { NotAsked, Granted, Refused };
+    TLowLatency LowLatency() const { return lowLatency_; }
+
 protected:
+    bool IsAccessDenial(const EComPort &error) const override { return IsAccessDenialError(error.WinCode()); }
+
     // The device a port name opens (see PortDeviceLocation); a port that lists names of its own
     // maps them here.
     virtual QString DeviceLocation(const QString &name) const;
@@ -36,4 +49,5 @@ private:
     // A fresh one per open, so that nothing of a failed open lingers.
     struct TDevice;
     std::unique_ptr<TDevice> device_;
+    TLowLatency lowLatency_ = TLowLatency::NotAsked;
 };

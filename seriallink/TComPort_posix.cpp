@@ -7,6 +7,11 @@
 #include <cerrno>
 #include <limits>
 
+#include <sys/ioctl.h>
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
 #include "seriallink/PortPlatform.h"
 
 namespace {
@@ -37,6 +42,38 @@ int SystemErrorNumber(QSerialPort::SerialPortError error)
 bool IsDeviceFailure(QSerialPort::SerialPortError error)
 {
     return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
+}
+
+// Asks the driver for low-latency mode, in which a USB serial adapter passes received bytes on
+// at once (the FTDI driver sets the adapter's latency timer to 1 ms). Drivers without serial
+// settings (a pseudo-terminal) or that refuse the flag leave the line as it is.
+TComPort::TLowLatency RequestLowLatency(int fd)
+{
+#ifdef __linux__
+    serial_struct settings {};
+    if (::ioctl(fd, TIOCGSERIAL, &settings) != 0)
+        return TComPort::TLowLatency::Refused;
+    if (settings.flags & ASYNC_LOW_LATENCY)
+        return TComPort::TLowLatency::Granted;
+    settings.flags |= ASYNC_LOW_LATENCY;
+    if (::ioctl(fd, TIOCSSERIAL, &settings) != 0)
+        return TComPort::TLowLatency::Refused;
+    return TComPort::TLowLatency::Granted;
+#else
+    Q_UNUSED(fd)
+    return TComPort::TLowLatency::Refused;
+#endif
+}
+
+// Lowers DTR and RTS on the open descriptor. Linux raises both when a terminal device is opened
+// (unless its bit rate is 0), before the opening program can do anything about it, so a unit
+// that resets on DTR sees a short pulse at every open, the probe's included; lowering them as
+// the first thing after the open keeps the pulse as short as the platform allows.
+void LowerModemLines(int fd)
+{
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    // A line without modem control lines (a pseudo-terminal) refuses; there is nothing to lower.
+    ::ioctl(fd, TIOCMBIC, &lines);
 }
 
 } // namespace
@@ -108,12 +145,17 @@ void TComPort::DoOpen()
         int number = SystemErrorNumber(serial.error());
         // Qt reports a port held by another program (its lock file) and a device we may not
         // open alike; the device's access rights tell the two apart.
-        if (PortAccessDenied(serial.portName()))
+        if (PortAccessDenied(DeviceLocation(Port())))
             number = EACCES;
         else if (number == EACCES)
             number = EBUSY;
         throw EComPort(CE_OpenFailed, number ? number : EIO);
     }
+    // The first thing after the open: DTR and RTS inactive, before any other setting takes time.
+    LowerModemLines(int(serial.handle()));
+    lowLatency_ = TLowLatency::NotAsked;
+    if (OpeningFor() == TOpenPurpose::Transfer)
+        lowLatency_ = RequestLowLatency(int(serial.handle()));
     // A line that is gone keeps reporting itself to the event loop (a hung-up terminal reads as
     // end of file on every pass), which would turn every wait into a busy loop. Let go of the
     // device once control is back in the event loop, not inside Qt's own notification. The

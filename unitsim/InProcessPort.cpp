@@ -14,6 +14,19 @@ void TInProcessPort::SetUnit(TUnitModel *unit)
         unit_->AttachLine(this);
 }
 
+std::optional<TPortHolder> TInProcessPort::FindPortHolder(const QString &name) const
+{
+    const auto found = Holders.constFind(name);
+    if (found == Holders.constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+bool TInProcessPort::IsAccessDenial(const EComPort &error) const
+{
+    return error.WinCode() == EACCES;
+}
+
 void TInProcessPort::DoOpen()
 {
     if (BusyPorts.contains(Port()))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <functional>
 
 #include "seriallink/ComPort.h"
@@ -21,6 +22,9 @@ public:
     void PurgeQueues(bool input, bool output) override;
     void ListSerialPorts(QStringList &list) override;
 
+    TPortFacts DescribePort(const QString &name) const override { return Facts.value(name); }
+    std::optional<TPortHolder> FindPortHolder(const QString &name) const override;
+
     void SendToHost(const QByteArray &bytes, qint64 delayMs) override;
     void HangUp(qint64 delayMs) override;
 
@@ -28,6 +32,8 @@ public:
     QStringList PortNames;            // what ListSerialPorts lists (sorted on the way out)
     QStringList BusyPorts;            // names whose open fails with code 1 (held elsewhere)
     QStringList DeniedPorts;          // names whose open fails with code 1 (no permission)
+    QMap<QString, TPortFacts> Facts;  // what DescribePort tells of a name
+    QMap<QString, TPortHolder> Holders; // what FindPortHolder tells of a name
     bool ListFails = false;           // ListSerialPorts raises code 23
     bool ReadFails = false;           // ReadBytes raises code 3
     bool LineCut = false;             // the far end is gone: reads raise code 3, writes code 2
@@ -44,6 +50,7 @@ public:
     QByteArray PendingInput() const { return rx_; }
 
 protected:
+    bool IsAccessDenial(const EComPort &error) const override;
     void DoOpen() override;
     void DoClose() override;
     void DoApplyBaudRate() override {}

@@ -39,6 +39,13 @@ public:
     // time on the wire, 10 bits per byte. Set before Start().
     int PaceBaud = 0;
 
+    // The line's end of a USB serial adapter between the unit and the host (0: none): every
+    // byte the unit sends is held after its time on the wire until the adapter's latency timer,
+    // started by the first byte of a batch, runs out, and the batch then reaches the host at
+    // once (FTDI's adapters hold bytes 16 ms by default, 1 ms in low-latency mode). The host's
+    // end of the adapter is TUsbAdapterPort. Set before Start().
+    int AdapterLatencyMs = 0;
+
     // Pulls the cable once the host has sent this many bytes since Start() or Reconnect()
     // (-1: never), CutDelayMs after the last of them arrived; the unit takes no byte beyond
     // that count. Set before Start() or Reconnect().
@@ -143,6 +150,7 @@ private:
     std::deque<TTimedByte> out_;  // on the wire to the host
     std::deque<TTimedByte> in_;   // on the wire from the host
     TClock::time_point lastOut_{};
+    std::optional<TClock::time_point> latencyFlush_; // when the adapter's held batch goes on
     TClock::time_point lastIn_{};
     bool outBlocked_ = false;     // the master's buffer is full; wait for POLLOUT
     // While the model takes the host's bytes: when the last of them was through the wire.

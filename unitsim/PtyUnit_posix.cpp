@@ -201,6 +201,7 @@ bool TPtyUnit::Start(QString *error)
     }
     answersOnWire_.clear();
     lastIn_ = lastOut_ = TClock::now();
+    latencyFlush_.reset();
     model_.AttachLine(this);
     attached_ = true;
     thread_ = std::thread(&TPtyUnit::Run, this);
@@ -363,7 +364,14 @@ void TPtyUnit::MoveDueAnswers(TClock::time_point now)
         const QByteArray &answer = answers_.begin()->second;
         for (const char c : answer) {
             lastOut_ = std::max(due, lastOut_) + byteTime;
-            out_.push_back({lastOut_, c, false, due});
+            TClock::time_point toHost = lastOut_;
+            if (AdapterLatencyMs > 0) {
+                // Off the wire into the adapter, which passes it on with its held batch.
+                if (!latencyFlush_ || lastOut_ > *latencyFlush_)
+                    latencyFlush_ = lastOut_ + std::chrono::milliseconds(AdapterLatencyMs);
+                toHost = *latencyFlush_;
+            }
+            out_.push_back({toHost, c, false, due});
         }
         if (!answer.isEmpty()) {
             out_.back().EndsAnswer = true;

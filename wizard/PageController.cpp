@@ -1,12 +1,11 @@
 #include "seriallink/LinkTexts.h"
 #include "wizard/PageController.h"
 
-#include <cerrno>
-
 #include "protocols/UpdateFlows.h"
 #include "updatefile/FileNameRules.h"
 #include "updatefile/FormatCheck.h"
 #include "wizard/Brand.h"
+#include "wizard/PortHint.h"
 #include "wizard/PortList.h"
 #include "wizard/TextFormat.h"
 #include "wizard/WizardTexts.h"
@@ -123,11 +122,22 @@ bool TWizard::ScanPorts()
         names.clear();
     }
     // A port we may not open reads " (busy)" like one held by another program; its hint says
-    // that the permission is missing, since joining a group cures it and waiting does not.
-    QList<bool> denied;
+    // which (joining a group cures the one, closing the holder the other) and names the
+    // adapter, so that two USB adapters can be told apart.
+    QStringList hints;
     for (QString &name : names) {
         const bool free = link_.ProbePort(name);
-        denied.append(!free && link_.ComPort.LastOpenError() == EACCES);
+        TPortBusy busy = TPortBusy::Free;
+        std::optional<TPortHolder> holder;
+        if (!free)
+            busy = link_.ComPort.LastOpenDenied() ? TPortBusy::NoPermission : TPortBusy::Held;
+        try {
+            if (busy == TPortBusy::Held)
+                holder = link_.ComPort.FindPortHolder(name);
+            hints << PortItemHint(link_.ComPort.DescribePort(name), busy, holder);
+        } catch (...) {
+            hints << PortItemHint({}, busy, std::nullopt);
+        }
         if (!free)
             name += Text(WizardTexts::BusySuffix);
     }
@@ -138,7 +148,7 @@ bool TWizard::ScanPorts()
     const TPortListLayout layout = LayOutPortList(names);
     window_.SetPortItems(layout.Items, layout.Columns);
     for (int i = 0; i < layout.Items.size(); ++i)
-        window_.SetPortItemHint(i, denied.value(i) ? Text(WizardTexts::NoPermissionHint) : QString());
+        window_.SetPortItemHint(i, hints.value(i));
     window_.SelectPortItem(0);
     window_.SelectPortItem(RememberedPortIndex(layout.Items, remembered));
     return true;

@@ -8,8 +8,33 @@ inline constexpr const char *ExitCaption = "Exit";
 inline constexpr const char *StopCaption = "Stop";
 inline constexpr const char *BusySuffix = " (busy)";
 inline constexpr const char *NoPermissionHint =
-    "Varnel has no permission to open this port. On Linux, join the dialout group "
-    "(sudo usermod -aG dialout $USER), then log out and in again. See Help for details.";
+    "Varnel has no permission to open this port. On Linux, join the\n"
+    "dialout group (sudo usermod -aG dialout $USER), then log out and\n"
+    "in again. See Help for details.";
+
+// The port list's hints: what the system tells about the port's adapter, one fact a line, then
+// why the port is busy and what slows it.
+inline constexpr const char *PortManufacturer = "Manufacturer: %s";
+inline constexpr const char *PortSerialNumber = "Serial number: %s";
+inline constexpr const char *PortUsbIds = "USB vendor and product id: %s:%s";
+inline constexpr const char *PortUsbVendorId = "USB vendor id: %s";
+inline constexpr const char *PortUsbProductId = "USB product id: %s";
+inline constexpr const char *PortByIdLink = "Stable name: %s";
+inline constexpr const char *PortHeldBy =
+    "Held by %s (pid %s).\n"
+    "Close that program, then go Back and Next to list the ports again.\n"
+    "A modem manager or braille display service that keeps taking the\n"
+    "adapter can be stopped from doing so; see Help.";
+inline constexpr const char *PortHeldByUnnamed = "an unnamed program";
+inline constexpr const char *PortNotOpened =
+    "Varnel could not open this port: another program may hold it, or no\n"
+    "device answers behind the name. Close any program that uses the\n"
+    "port, then go Back and Next to list the ports again.";
+inline constexpr const char *PortSlowLatency =
+    "This adapter holds received bytes for %s ms before it passes them\n"
+    "on, which slows every exchange. Varnel asks the driver for 1 ms\n"
+    "when an update opens the port; Help gives the rule that sets it\n"
+    "for good.";
 
 inline constexpr const char *CaptionVersion = " version ";
 inline constexpr const char *ProductSelect =

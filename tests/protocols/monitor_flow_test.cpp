@@ -14,14 +14,15 @@ const QString HexProblem = QStringLiteral("Hex conversion problem.  Update file 
 const QString AddressProblem =
     QStringLiteral("S-Record format problem. Could not complete udpate. Please try again.");
 
-TEST(MonitorFlow, SendsFourSingleByteWritesPerDataByte)
+TEST(MonitorFlow, SendsEachDataByteCommandInOneWrite)
 {
     TFlowRig rig(TFlowKind::Monitor);
     rig.WriteFile({HeaderLine, S1(0x12AB, Bytes({0x00, 0x5A})), EndLine});
 
     EXPECT_TRUE(rig.Run());
 
-    const QList<QByteArray> expected{"S", "\x12", "\xAB", QByteArray(1, '\0'), "S", "\x12", "\xAC", "Z", "!"};
+    // "S", address high, address low, data: the four bytes of a command leave together.
+    const QList<QByteArray> expected{QByteArray("S\x12\xAB\0", 4), "S\x12\xACZ", "!"};
     EXPECT_EQ(rig.RecordWrites(), expected);
 }
 
@@ -46,14 +47,14 @@ TEST(MonitorFlow, SilentUnitOnDataByteLikeTheTimeOutTextFails)
     rig.WriteFile({HeaderLine, S1(0x4000, Bytes({0x10, 0x74, 0x11})), EndLine});
     rig.AddFault(TUnitStage::Byte, 2, std::nullopt);
     qint64 sentAt = -1;
-    rig.OnceLastWrite("t", [&] { sentAt = rig.Clock.TickCount(); });
+    rig.OnceLastWrite("S\x40\x01t", [&] { sentAt = rig.Clock.TickCount(); });
 
     EXPECT_FALSE(rig.Run());
 
     EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor) << Status(FlowTexts::NoResponse));
     EXPECT_GT(rig.Surface.Seen.last().At - sentAt, 5000);
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), QList<int>{0x4000});
-    EXPECT_EQ(rig.RecordWrites().size(), 8); // the third byte never went out
+    EXPECT_EQ(rig.RecordWrites().size(), 2); // the third byte's command never went out
     EXPECT_FALSE(rig.Port.Connected());
 }
 
@@ -81,7 +82,7 @@ TEST_P(MonitorByteAnswer, FirstWrongAnswerEndsTheRun)
     expected << Status(a.Status);
     EXPECT_EQ(rig.Surface.Timeline(), expected);
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), QList<int>{0x4000});
-    EXPECT_EQ(rig.RecordWrites().size(), 8);
+    EXPECT_EQ(rig.RecordWrites().size(), 2);
     EXPECT_FALSE(rig.Port.Connected());
     EXPECT_FALSE(rig.State.StopRequested);
 }
@@ -126,7 +127,7 @@ TEST(MonitorFlow, RecordRunningPastFFFFFailsAfterTheByteAtFFFF)
     EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor) << Status(AddressProblem));
     EXPECT_EQ(rig.Clock.TickCount() - rig.Surface.Seen.last().At, 1000);
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), (QList<int>{0xFFFE, 0xFFFF}));
-    EXPECT_EQ(rig.RecordWrites().size(), 8);
+    EXPECT_EQ(rig.RecordWrites().size(), 2);
     EXPECT_FALSE(rig.Port.Connected());
 }
 
@@ -147,7 +148,7 @@ TEST_P(MonitorBadDigit, EndsWithHexConversionProblem)
 
     EXPECT_EQ(rig.Surface.Timeline(), FirstRecordDone(TFlowKind::Monitor) << Status(HexProblem));
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), GetParam().Programmed);
-    EXPECT_EQ(rig.RecordWrites().size(), 4 * GetParam().Programmed.size());
+    EXPECT_EQ(rig.RecordWrites().size(), GetParam().Programmed.size());
     EXPECT_FALSE(rig.Port.Connected());
 }
 
@@ -163,7 +164,7 @@ TEST(MonitorFlow, StopConfirmedWhileWaitingForAnEcho)
     TFlowRig rig(TFlowKind::Monitor);
     rig.WriteFile({HeaderLine, S1(0x1000, Bytes({0x01, 0x02})), EndLine});
     rig.AddFault(TUnitStage::Byte, 2, std::nullopt);
-    rig.OnceLastWrite("\x02", [&] { rig.State.StopRequested = true; });
+    rig.OnceLastWrite("S\x10\x01\x02", [&] { rig.State.StopRequested = true; });
 
     EXPECT_FALSE(rig.Run());
 
@@ -173,12 +174,21 @@ TEST(MonitorFlow, StopConfirmedWhileWaitingForAnEcho)
     EXPECT_FALSE(rig.Port.Connected());
 }
 
-TEST(MonitorFlow, FailedWriteOfADataByteCommand)
+struct TCommandWriteFault {
+    const char *Name;
+    int (*Written)(const QByteArray &); // what the port reports for the second command's write
+};
+
+class MonitorCommandWriteFault : public ::testing::TestWithParam<TCommandWriteFault> {};
+
+TEST_P(MonitorCommandWriteFault, IsAFailedSend)
 {
     TFlowRig rig(TFlowKind::Monitor);
     rig.WriteFile({HeaderLine, S1(0x1000, Bytes({0x01, 0x02})), EndLine});
     int writes = 0;
-    rig.Port.WriteFault = [&](const QByteArray &b) { return ++writes == 3 + 6 ? -1 : int(b.size()); };
+    const auto written = GetParam().Written;
+    // Writes 1 to 3 are the bootloader and the contact request, 4 the first command.
+    rig.Port.WriteFault = [&](const QByteArray &b) { return ++writes == 3 + 2 ? written(b) : int(b.size()); };
 
     EXPECT_FALSE(rig.Run());
 
@@ -187,5 +197,12 @@ TEST(MonitorFlow, FailedWriteOfADataByteCommand)
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), QList<int>{0x1000});
     EXPECT_FALSE(rig.Port.Connected());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, MonitorCommandWriteFault,
+    ::testing::Values(TCommandWriteFault{"Raises", [](const QByteArray &) { return -1; }},
+                      TCommandWriteFault{"ThreeOfFourBytes", [](const QByteArray &b) { return int(b.size()) - 1; }},
+                      TCommandWriteFault{"Nothing", [](const QByteArray &) { return 0; }}),
+    [](const auto &info) { return std::string(info.param.Name); });
 
 } // namespace

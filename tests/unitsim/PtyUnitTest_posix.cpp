@@ -144,6 +144,7 @@ struct TTiming {
     qint64 AnswerDelayMs;
     qint64 AtLeastMs;
     qint64 AtMostMs;
+    int AdapterLatencyMs = 0; // a USB adapter's latency timer between unit and host
 };
 
 void PrintTo(const TTiming &t, std::ostream *os) { *os << t.Name; }
@@ -156,6 +157,7 @@ TEST_P(PtyUnitTiming, AnswerTakesItsDelayAndTheBytesTheirTimeOnTheWire)
     TUpdateModeUnit unit(ScriptOf({}, 0, GetParam().AnswerDelayMs));
     TPtyUnit pty(unit);
     pty.PaceBaud = GetParam().PaceBaud;
+    pty.AdapterLatencyMs = GetParam().AdapterLatencyMs;
     ASSERT_TRUE(pty.Start());
     THostEnd host(pty.SlavePath());
     ASSERT_EQ(host.Exchange("P", 1, 5000), "P");
@@ -172,7 +174,10 @@ INSTANTIATE_TEST_SUITE_P(Table, PtyUnitTiming,
                          ::testing::Values(TTiming{"Unpaced", 0, 0, 0, 150},
                                            TTiming{"AnswerDelay", 0, 300, 295, 600},
                                            TTiming{"Paced2400", 2400, 0, 415, 800},
-                                           TTiming{"PacedWithDelay", 4800, 100, 305, 650}),
+                                           TTiming{"PacedWithDelay", 4800, 100, 305, 650},
+                                           // The answer waits for the adapter's timer after the wire.
+                                           TTiming{"BehindAdapterAt16ms", 0, 0, 16, 300, 16},
+                                           TTiming{"PacedBehindAdapterAt16ms", 2400, 0, 431, 900, 16}),
                          [](const auto &info) { return std::string(info.param.Name); });
 
 TEST(PtyUnit, LinkPointsToTheSlaveAndGoesAwayOnStop)

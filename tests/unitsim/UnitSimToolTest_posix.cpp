@@ -61,7 +61,7 @@ TEST(UnitSimTool, HelpDocumentsEveryOptionAndTheFaultRules)
     const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
     for (const char *part : {"--family", "update-mode", "monitor", "module", "any", "--link", "--fault",
                              "--erase-time", "--answer-delay", "--pace", "--once", "--help", "--cut-after",
-                             "--cut-delay", "--replug", "STAGE[@K]=ANSWER[*N]", "silent", "hangup", "+hangup",
+                             "--cut-delay", "--replug", "--adapter-latency", "STAGE[@K]=ANSWER[*N]", "silent", "hangup", "+hangup",
                              "0xHH", "line@5=C*3", "contact=Q*2"})
         EXPECT_TRUE(help.contains(QLatin1String(part))) << part;
 }
@@ -88,6 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<const char *>{"--family", "monitor", "--fault", "byte@0=E"},
                       std::vector<const char *>{"--family", "monitor", "--erase-time", "-5"},
                       std::vector<const char *>{"--family", "monitor", "--pace", "0"},
+                      std::vector<const char *>{"--family", "monitor", "--adapter-latency", "0"},
+                      std::vector<const char *>{"--family", "monitor", "--adapter-latency", "256"},
                       std::vector<const char *>{"--family", "monitor", "--answer-delay", "soon"},
                       std::vector<const char *>{"--family", "monitor", "--verbose"}));
 

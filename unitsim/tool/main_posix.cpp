@@ -47,6 +47,12 @@ Options:
                       updater waits up to 5000).
   --pace BAUD         Let every byte take its time on the wire at BAUD bits per
                       second (10 bits a byte), both ways (default: no pacing).
+  --adapter-latency MS
+                      Play a USB serial adapter's latency timer: every byte to the
+                      updater is held MS milliseconds (1 to 255), counted from the
+                      first byte of a batch, after its time on the wire (default:
+                      no adapter; FTDI's adapters hold 16 by default, 1 in their
+                      low-latency mode).
   --cut-after N       Pull the cable once the updater has sent N bytes: the unit
                       takes no byte beyond them and closes its end of the line, so
                       the updater's reads and writes fail as on a line that is gone.
@@ -102,6 +108,7 @@ struct TOptions {
     qint64 EraseTimeMs = 0;
     qint64 AnswerDelayMs = 0;
     int PaceBaud = 0;
+    qint64 AdapterLatencyMs = 0;
     qint64 CutAfter = -1;
     qint64 CutDelayMs = 0;
     qint64 ReplugMs = -1;
@@ -195,6 +202,14 @@ bool ParseArguments(const QStringList &args, TOptions &options, QString &error)
         } else if (name == QLatin1String("--replug")) {
             if (!takeNumber(options.ReplugMs, 0))
                 return false;
+        } else if (name == QLatin1String("--adapter-latency")) {
+            if (!takeNumber(options.AdapterLatencyMs, 1))
+                return false;
+            if (options.AdapterLatencyMs > 255) {
+                error = QStringLiteral("--adapter-latency %1 is beyond any adapter's timer (1 to 255 ms)")
+                            .arg(options.AdapterLatencyMs);
+                return false;
+            }
         } else if (name == QLatin1String("--pace")) {
             qint64 baud = 0;
             if (!takeNumber(baud, 1))
@@ -323,6 +338,7 @@ int main(int argc, char **argv)
     TPlayedUnit unit = MakeUnit(options.Family, script);
     TPtyUnit pty(*unit.Model);
     pty.PaceBaud = options.PaceBaud;
+    pty.AdapterLatencyMs = int(options.AdapterLatencyMs);
     pty.CutAfterHostBytes = options.CutAfter;
     pty.CutDelayMs = options.CutDelayMs;
     if (!pty.Start(&error)) {
