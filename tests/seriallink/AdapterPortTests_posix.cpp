@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "PtyPair.h"
 #include "seriallink/LinkPrimitives.h"
@@ -99,6 +104,53 @@ TEST_F(AdapterPort, AProgramWithoutALockIsFoundByItsOpenDescriptor)
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->Pid, holder.processId());
     EXPECT_EQ(found->Program, QStringLiteral("cat"));
+    EndHolder(holder);
+}
+
+// Whether the port, opened by a user who may not read and write the device, reports the denial:
+// the open is made in a child process that gives up root first (root may open anything), or
+// in this process with the device's permissions taken away.
+TEST_F(AdapterPort, AnOpenWithoutPermissionIsToldFromABusyPort)
+{
+    const QByteArray path = QFile::encodeName(pty.Path());
+    ASSERT_EQ(::chmod(path.constData(), 0600), 0);
+    bool denied = false;
+    if (::geteuid() == 0) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int code = 2;
+            if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+                TComPort other;
+                other.SetPort(pty.Path());
+                try {
+                    other.OpenPort();
+                    code = 3;
+                } catch (const EComPort &) {
+                    code = other.LastOpenDenied() ? 0 : 1;
+                }
+            }
+            ::_exit(code);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_NE(WEXITSTATUS(status), 2) << "could not give up root";
+        ASSERT_NE(WEXITSTATUS(status), 3) << "opened a device it may not use";
+        denied = WEXITSTATUS(status) == 0;
+    } else {
+        ASSERT_EQ(::chmod(path.constData(), 0), 0);
+        EXPECT_FALSE(link.ProbePort(pty.Path()));
+        denied = port.LastOpenDenied();
+        ::chmod(path.constData(), 0600);
+    }
+    EXPECT_TRUE(denied);
+
+    // A port held by another opener is busy, not denied.
+    QProcess holder;
+    ASSERT_TRUE(StartHolder(holder, QStringLiteral(VARNEL_PORT_HOLDER), {pty.Path()}));
+    EXPECT_FALSE(link.ProbePort(pty.Path()));
+    EXPECT_FALSE(port.LastOpenDenied());
     EndHolder(holder);
 }
 
