@@ -127,12 +127,12 @@ private:
 // ---------------------------------------------------------------------------------------------
 // One row, in this process.
 
-int RunRow(const QString &spec, int kib)
+int RunRow(const QString &row, int kib)
 {
-    const QStringList parts = spec.split(',');
+    const QStringList parts = row.split(',');
     const TFamily *family = parts.size() == 3 ? FindFamily(parts[0]) : nullptr;
     if (!family) {
-        std::fprintf(stderr, "bad row %s\n", qPrintable(spec));
+        std::fprintf(stderr, "bad row %s\n", qPrintable(row));
         return 2;
     }
     const int timerMs = parts[1].toInt();
@@ -193,7 +193,7 @@ int RunRow(const QString &spec, int kib)
     else if (auto *m = dynamic_cast<TModuleUnit *>(unit.get()))
         holds = m->Finished && m->RecordsAccepted == (kib * 1024 + 31) / 32;
     if (!ok || !holds || first >= ex.size() || last >= ex.size() || last <= first || ex[first].NextInNs < 0) {
-        std::printf("ROW %s FAILED %s\n", qPrintable(spec), qPrintable(surface.StatusText()));
+        std::printf("ROW %s FAILED %s\n", qPrintable(row), qPrintable(surface.StatusText()));
         return 1;
     }
     std::vector<double> exchangeMs;
@@ -203,7 +203,7 @@ int RunRow(const QString &spec, int kib)
     const double transferS = double(ex[last].AnswerOutNs - ex[first].NextInNs) / 1e9;
     const qint64 wire = (ex[last].HostBytesThrough - ex[first].HostBytesBeforeNext) +
                         (ex[last].UnitBytesThrough - ex[first].UnitBytesThrough);
-    std::printf("ROW %s %.3f %zu %lld %lld %.3f %.3f %.3f\n", qPrintable(spec), transferS, exchangeMs.size(),
+    std::printf("ROW %s %.3f %zu %lld %lld %.3f %.3f %.3f\n", qPrintable(row), transferS, exchangeMs.size(),
                 (long long)wire, (long long)(port.Transfers() - transfersBefore), exchangeMs[exchangeMs.size() / 2],
                 exchangeMs[exchangeMs.size() / 100], exchangeMs[(exchangeMs.size() - 1) * 99 / 100]);
     return 0;
@@ -297,7 +297,7 @@ int main(int argc, char **argv)
         const TFamily *Family;
         int TimerMs;
         bool Split;
-        QString Spec;
+        QString Row;
         std::unique_ptr<QProcess> Process;
         TRowResult Result;
     };
@@ -326,14 +326,14 @@ int main(int argc, char **argv)
             p.Process = std::make_unique<QProcess>();
             p.Process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
             p.Process->start(QCoreApplication::applicationFilePath(),
-                             {QStringLiteral("--row"), p.Spec, QStringLiteral("--kib"), QString::number(kib)});
+                             {QStringLiteral("--row"), p.Row, QStringLiteral("--kib"), QString::number(kib)});
             running.push_back(&p);
         }
         for (auto it = running.begin(); it != running.end();) {
             TPlanned &p = **it;
             if (p.Process->waitForFinished(200)) {
                 p.Result = ParseRow(p.Process->readAllStandardOutput());
-                std::fprintf(stderr, "  row %s done\n", qPrintable(p.Spec));
+                std::fprintf(stderr, "  row %s done\n", qPrintable(p.Row));
                 ++done;
                 it = running.erase(it);
             } else {

@@ -128,12 +128,6 @@ TComPort::~TComPort()
     }
 }
 
-int TComPort::WriteTimeoutMs(qsizetype n)
-{
-    const qint64 ms = 1000 + 100 * qint64(n);
-    return int(qMin<qint64>(ms, std::numeric_limits<int>::max()));
-}
-
 void TComPort::DoOpen()
 {
     auto device = std::make_unique<TDevice>();
@@ -275,16 +269,4 @@ void TComPort::PurgeQueues(bool input, bool output)
             return;
         Raise(serial, CE_PurgeFailed);
     }
-}
-
-void TComPort::ListSerialPorts(QStringList &list)
-{
-    QStringList names = SystemPortNames();
-    SortPortNames(names);
-    list = names;
-}
-
-QString TComPort::DeviceLocation(const QString &name) const
-{
-    return PortDeviceLocation(name);
 }

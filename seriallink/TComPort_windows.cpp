@@ -167,12 +167,6 @@ TComPort::~TComPort()
     }
 }
 
-int TComPort::WriteTimeoutMs(qsizetype n)
-{
-    const qint64 ms = 1000 + 100 * qint64(n);
-    return int(qMin<qint64>(ms, std::numeric_limits<int>::max()));
-}
-
 void TComPort::DoOpen()
 {
     const std::wstring path = DeviceLocation(Port()).toStdWString();
@@ -283,16 +277,4 @@ void TComPort::PurgeQueues(bool input, bool output)
     if (DeviceGone(error))
         return;
     throw EComPort(CE_PurgeFailed, int(error));
-}
-
-void TComPort::ListSerialPorts(QStringList &list)
-{
-    QStringList names = SystemPortNames();
-    SortPortNames(names);
-    list = names;
-}
-
-QString TComPort::DeviceLocation(const QString &name) const
-{
-    return PortDeviceLocation(name);
 }
