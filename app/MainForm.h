@@ -9,8 +9,8 @@
 #include "seriallink/ComPort.h"
 #include "seriallink/LinkClock.h"
 #include "seriallink/LinkPrimitives.h"
-#include "seriallink/OperatorSurface.h"
-#include "seriallink/WizardState.h"
+#include "operator/OperatorSurface.h"
+#include "operator/WizardState.h"
 #include "wizard/HelpLauncher.h"
 #include "wizard/PageController.h"
 

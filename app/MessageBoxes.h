@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "seriallink/OperatorSurface.h"
+#include "operator/OperatorSurface.h"
 
 // Sets a message box up the way the program shows every box: no owner window, modal for the
 // whole application, the given icon and buttons.

@@ -127,12 +127,12 @@ void RunCheck(benchmark::State &state, const QString &path, int expected)
     surface.FileName = path;
     TLink link(surface, port, clock, wizard);
 
-    CheckUpdateFileFormat(link, TRecordVariant::Addr32); // warm the page cache
+    CheckUpdateFileFormat(link.Surface, link.State, TRecordVariant::Addr32); // warm the page cache
     ResetPeak();
     const qint64 rssBefore = ProcStatusKiB("VmRSS:");
     int result = -1;
     for (auto _ : state) {
-        result = CheckUpdateFileFormat(link, TRecordVariant::Addr32);
+        result = CheckUpdateFileFormat(link.Surface, link.State, TRecordVariant::Addr32);
         benchmark::DoNotOptimize(result);
     }
     if (result != expected)

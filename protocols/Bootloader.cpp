@@ -1,6 +1,7 @@
 #include "protocols/UpdateFlows.h"
 
 #include "protocols/FlowTexts.h"
+#include "updatefile/HexDigit.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ int DigitAt(const QString &text, int position)
     if (position < 1 || position > text.size())
         return -1;
     const QChar c = text.at(position - 1);
-    return c.unicode() < 0x80 ? TLink::HexDigitValue(char(c.unicode())) : -1;
+    return c.unicode() < 0x80 ? HexDigitValue(char(c.unicode())) : -1;
 }
 
 } // namespace

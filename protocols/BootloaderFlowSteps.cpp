@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "protocols/FlowTexts.h"
+#include "updatefile/HexDigit.h"
 #include "updatefile/FormatCheck.h"
 
 namespace BootloaderFlowSteps {
@@ -37,7 +38,7 @@ bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file)
         return false;
     }
 
-    const int records = CheckUpdateFileFormat(link, TRecordVariant::Addr16);
+    const int records = CheckUpdateFileFormat(link.Surface, link.State, TRecordVariant::Addr16);
     if (records == 0) {
         link.ShowStatus(link.State.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
         ClosePort(link);
@@ -110,7 +111,7 @@ int DigitAt(const QByteArray &line, int position)
 {
     if (position < 1 || position > line.size())
         return -1;
-    return TLink::HexDigitValue(line.at(position - 1));
+    return HexDigitValue(line.at(position - 1));
 }
 
 bool StopConfirmedAtPass(TLink &link)

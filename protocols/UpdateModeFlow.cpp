@@ -144,7 +144,7 @@ bool UpdateModeFlow(TLink &link)
         }
 
         // Check the file once more; its result is the gauge's maximum.
-        const int records = CheckUpdateFileFormat(link, UpdateModeVariant(state.SelectedUnit));
+        const int records = CheckUpdateFileFormat(link.Surface, link.State, UpdateModeVariant(state.SelectedUnit));
         if (records <= 0) {
             link.ShowStatus(state.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
             held.ClosePort();

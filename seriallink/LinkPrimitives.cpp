@@ -122,12 +122,3 @@ bool TLink::ProbeSelectedPort()
 {
     return ProbePort(ComPort.Port());
 }
-
-int TLink::HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}

@@ -5,8 +5,8 @@
 
 #include "seriallink/ComPort.h"
 #include "seriallink/LinkClock.h"
-#include "seriallink/OperatorSurface.h"
-#include "seriallink/WizardState.h"
+#include "operator/OperatorSurface.h"
+#include "operator/WizardState.h"
 
 // The blocking link primitives that the checks and update flows are written with: send,
 // receive with time-out, timed waits that keep the window alive, the Stop prompt, the status
@@ -43,9 +43,6 @@ public:
     // closed afterwards in either case.
     bool ProbePort(const QString &name);
     bool ProbeSelectedPort();
-
-    // "0".."9" -> 0..9, "A".."F" -> 10..15, anything else -1.
-    static int HexDigitValue(char c);
 
     TOperatorSurface &Surface;
     TCustomComPort &ComPort;

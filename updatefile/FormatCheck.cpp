@@ -1,6 +1,7 @@
 #include "updatefile/FormatCheck.h"
 
 #include "updatefile/FileTexts.h"
+#include "updatefile/HexDigit.h"
 #include "updatefile/TextLineReader.h"
 
 namespace {
@@ -17,18 +18,18 @@ struct TReadFailure {};
 
 class TFormatCheck {
 public:
-    TFormatCheck(TLink &link, TRecordVariant variant)
-        : link_(link), data_(DataRecordLetters(variant)), end_(EndRecordLetters(variant)) {}
+    TFormatCheck(TOperatorSurface &surface, TWizardState &state, TRecordVariant variant)
+        : surface_(surface), state_(state), data_(DataRecordLetters(variant)), end_(EndRecordLetters(variant)) {}
 
     int Run()
     {
-        link_.ShowStatus(FileTexts::CheckingFormat, 0);
-        if (link_.State.StopRequested)
+        ShowStatus(FileTexts::CheckingFormat);
+        if (state_.StopRequested)
             return 0;
 
-        if (!reader_.Open(link_.Surface.UpdateFileName())) {
-            link_.ShowStatus(FileTexts::ProblemReading, 0);
-            link_.Surface.ReportBox(FileTexts::CouldNotBeRead, FileTexts::FileErrorTitle, TBoxIcon::Warning);
+        if (!reader_.Open(surface_.UpdateFileName())) {
+            ShowStatus(FileTexts::ProblemReading);
+            surface_.ReportBox(FileTexts::CouldNotBeRead, FileTexts::FileErrorTitle, TBoxIcon::Warning);
             return 0;
         }
 
@@ -61,8 +62,8 @@ public:
                 ++records;
                 if (length_ < MinDataLineLength)
                     return FormatError(FileTexts::FormatErrorText);
-                const int high = TLink::HexDigitValue(line_.at(2));
-                const int low = TLink::HexDigitValue(line_.at(3));
+                const int high = HexDigitValue(line_.at(2));
+                const int low = HexDigitValue(line_.at(3));
                 if (high < 0 || low < 0)
                     return FormatError(FileTexts::FormatErrorText);
                 // The count covers address, data and checksum, two characters a byte, after
@@ -85,18 +86,27 @@ public:
             return records;
         // The file ended inside its last record, or held no data record: said on the status
         // line only.
-        link_.ShowStatus(FileTexts::ProblemFormat, 0);
+        ShowStatus(FileTexts::ProblemFormat);
         return 0;
     }
 
 private:
+    // The status line; a failure to show it does not end the check.
+    void ShowStatus(const QString &text)
+    {
+        try {
+            surface_.SetStatusText(text);
+        } catch (...) {
+        }
+    }
+
     // Reads the next line, handling the window's events first. False when a stop was asked
     // for before the line; a failed read throws.
     bool NextLine()
     {
-        if (link_.State.StopRequested)
+        if (state_.StopRequested)
             return false;
-        link_.ProcessPendingMessages();
+        surface_.ProcessPendingMessages();
         if (!reader_.ReadLine(line_, &length_))
             throw TReadFailure();
         return true;
@@ -111,12 +121,13 @@ private:
     int FormatError(const QString &text)
     {
         reader_.Close();
-        link_.ShowStatus(FileTexts::ProblemFormat, 0);
-        link_.Surface.ReportBox(text, FileTexts::FormatErrorTitle, TBoxIcon::Warning);
+        ShowStatus(FileTexts::ProblemFormat);
+        surface_.ReportBox(text, FileTexts::FormatErrorTitle, TBoxIcon::Warning);
         return 0;
     }
 
-    TLink &link_;
+    TOperatorSurface &surface_;
+    TWizardState &state_;
     const QByteArray data_;
     const QByteArray end_;
     TTextLineReader reader_;
@@ -126,16 +137,16 @@ private:
 
 } // namespace
 
-int CheckUpdateFileFormat(TLink &link, TRecordVariant variant)
+int CheckUpdateFileFormat(TOperatorSurface &surface, TWizardState &state, TRecordVariant variant)
 {
     try {
-        TFormatCheck check(link, variant);
+        TFormatCheck check(surface, state, variant);
         return check.Run();
     } catch (...) {
         // A failure on the way (the file could not be read to its end, the surface failed):
         // the file cannot be used. Only the file warning label says so.
         try {
-            link.Surface.SetFileWarning(FileTexts::FileNotFound);
+            surface.SetFileWarning(FileTexts::FileNotFound);
         } catch (...) {
         }
         return 0;

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include "seriallink/OperatorSurface.h"
+#include "operator/OperatorSurface.h"
 #include "wizard/HelpShell.h"
 #include "wizard/TextFormat.h"
 #include "wizard/WizardConfig.h"

@@ -20,7 +20,9 @@ QString Text(const char *text)
 TWizard::TWizard(TWizardWindow &window, TLink &link, bool offerBrandChoice)
     : window_(window), link_(link), state_(link.State), offerBrandChoice_(offerBrandChoice)
 {
-    Hooks.CheckFormat = CheckUpdateFileFormat;
+    Hooks.CheckFormat = [](TLink &link, TRecordVariant variant) {
+        return CheckUpdateFileFormat(link.Surface, link.State, variant);
+    };
     Hooks.UpdateMode = UpdateModeFlow;
     Hooks.ResistorMonitor = ResistorMonitorFlow;
     Hooks.CommsModule = CommsModuleFlow;

@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             state.StopRequested = true;
     };
 
-    const int result = CheckUpdateFileFormat(link, variant);
+    const int result = CheckUpdateFileFormat(link.Surface, link.State, variant);
     TExpected expected = Model(file, variant);
     // A press of Stop ends the check before the next line, silently; one during the pass before
     // the last line read comes too late to matter.

@@ -135,7 +135,7 @@ struct TCheckRun {
     int Check(const QString &path, TRecordVariant variant)
     {
         Surface.FileName = path;
-        return CheckUpdateFileFormat(Link, variant);
+        return CheckUpdateFileFormat(Link.Surface, Link.State, variant);
     }
 };
 

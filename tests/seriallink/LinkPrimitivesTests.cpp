@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "seriallink/LinkPrimitives.h"
+#include "updatefile/HexDigit.h"
 #include "seriallink/LinkTexts.h"
 #include "tests/support/RecordingSurface.h"
 #include "unitsim/InProcessPort.h"
@@ -328,7 +329,7 @@ class HexDigit : public ::testing::TestWithParam<THexCase> {};
 
 TEST_P(HexDigit, Value)
 {
-    EXPECT_EQ(TLink::HexDigitValue(GetParam().Digit), GetParam().Value);
+    EXPECT_EQ(HexDigitValue(GetParam().Digit), GetParam().Value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Digits, HexDigit,

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "seriallink/LinkClock.h"
-#include "seriallink/OperatorSurface.h"
+#include "operator/OperatorSurface.h"
 
 // One thing the technician saw, with the tick at which it appeared.
 struct TSeen {

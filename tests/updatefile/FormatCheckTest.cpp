@@ -83,7 +83,7 @@ QStringList ExpectedBoxes(TSeenEnd end)
 // Runs the check on the case's file and compares everything the technician saw.
 void RunAndCompare(TRig &rig, V variant, int result, TSeenEnd end, int pumps = -1)
 {
-    const int got = CheckUpdateFileFormat(rig.Link, variant);
+    const int got = CheckUpdateFileFormat(rig.Link.Surface, rig.Link.State, variant);
     EXPECT_EQ(got, result);
     EXPECT_EQ(rig.Surface.Statuses(), ExpectedStatuses(end));
     EXPECT_EQ(rig.Surface.Boxes(), ExpectedBoxes(end));
