@@ -115,33 +115,13 @@ void TWizard::ShowPortPage()
 bool TWizard::ScanPorts()
 {
     const QString remembered = link_.ComPort.Port();
+    // A port that cannot be had reads " (busy)"; its hint says why and names the adapter, so
+    // that two USB adapters can be told apart.
     QStringList names;
-    try {
-        link_.ComPort.ListSerialPorts(names);
-    } catch (...) {
-        // The system's port list could not be read: the page shows it as a list without ports,
-        // with the notice, rather than leaving the search label on screen.
-        names.clear();
-    }
-    // A port we may not open reads " (busy)" like one held by another program; its hint says
-    // which (joining a group cures the one, closing the holder the other) and names the
-    // adapter, so that two USB adapters can be told apart.
     QStringList hints;
-    for (QString &name : names) {
-        const bool free = link_.ProbePort(name);
-        TPortBusy busy = TPortBusy::Free;
-        std::optional<TPortHolder> holder;
-        if (!free)
-            busy = link_.ComPort.LastOpenDenied() ? TPortBusy::NoPermission : TPortBusy::Held;
-        try {
-            if (busy == TPortBusy::Held)
-                holder = link_.ComPort.FindPortHolder(name);
-            hints << PortItemHint(link_.ComPort.DescribePort(name), busy, holder);
-        } catch (...) {
-            hints << PortItemHint({}, busy, std::nullopt);
-        }
-        if (!free)
-            name += Text(WizardTexts::BusySuffix);
+    for (const TScannedPort &port : ScanSerialPorts(link_)) {
+        names << port.Name + (port.Busy == TPortBusy::Free ? QString() : Text(WizardTexts::BusySuffix));
+        hints << PortItemHint(port.Facts, port.Busy, port.Holder);
     }
     if (names.isEmpty()) {
         window_.SetPortItems({}, 1);

@@ -3,14 +3,7 @@
 #include <QString>
 #include <optional>
 
-#include "seriallink/PortFacts.h"
-
-// Why a port of the list is marked busy.
-enum class TPortBusy {
-    Free,         // the port opened
-    NoPermission, // the user may not open the device
-    Held          // it did not open for another reason: mostly another program holds it
-};
+#include "seriallink/PortScan.h"
 
 // The hint of one item of the port list: the adapter's facts that are known (description,
 // manufacturer, serial number, USB ids, stable by-id name), one a line; then for a busy port why,

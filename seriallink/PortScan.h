@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "seriallink/LinkPrimitives.h"
+#include "seriallink/PortFacts.h"
+
+// Why a port of the list is marked busy.
+enum class TPortBusy {
+    Free,         // the port opened
+    NoPermission, // the user may not open the device
+    Held          // it did not open for another reason: mostly another program holds it
+};
+
+// One port of the system's list as the technician is shown it.
+struct TScannedPort {
+    QString Name;
+    TPortBusy Busy = TPortBusy::Free;
+    TPortFacts Facts;                  // what the system tells about its adapter
+    std::optional<TPortHolder> Holder; // the program that holds a busy port, where known
+};
+
+// The serial ports the system knows, in the list's order, each probed (opened and closed again)
+// to see whether it can be had. A list that cannot be read is an empty list. The probes leave the
+// link's port name at the last port of the list.
+QList<TScannedPort> ScanSerialPorts(TLink &link);
