@@ -14,6 +14,7 @@
 #include "app/MessageBoxes.h"
 #include "app/OpenDialog.h"
 #include "app/Picture.h"
+#include "app/WindowTexts.h"
 #include "seriallink/TComPort.h"
 #include "ui_MainForm.h"
 #include "updatefile/UnitCatalogue.h"
@@ -86,9 +87,8 @@ TMainF::TMainF(bool offerBrandChoice, TCustomComPort *port, TLinkClock *clock, Q
 
     OpenDialog1 = new TOpenDialog(this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    OpenDialog1->Title = QString::fromUtf8("Choose an update file");
-    // Update files come as .s19 and .S19; a desktop's own dialog matches patterns case by case.
-    OpenDialog1->Filter = QString::fromUtf8("S19 Files (*.s19 *.S19)");
+    OpenDialog1->Title = QString::fromUtf8(WindowTexts::OpenDialogTitle);
+    OpenDialog1->Filter = QString::fromUtf8(WindowTexts::OpenDialogFilter);
 
     if (!port) {
         ownPort_ = std::make_unique<TComPort>();
@@ -105,7 +105,7 @@ TMainF::TMainF(bool offerBrandChoice, TCustomComPort *port, TLinkClock *clock, Q
     wizard_->Hooks.ChooseFile = [this] { return OpenDialog1->Execute(this) ? OpenDialog1->FileName : QString(); };
 
     ui->StatusBar1->setFixedHeight(19);
-    SetStatusText(QStringLiteral("Ready"));
+    SetStatusText(QString::fromUtf8(WindowTexts::DesignStatus));
     gaugeColour_ = BrandLook(SelectedBrand).GaugeColour;
     ApplyGaugeColour();
 
