@@ -29,25 +29,23 @@ void ReportRecordAnswer(TLink &link, const QByteArray &answer)
 
 } // namespace
 
-bool CommsModuleFlow(TLink &link)
+TUpdateOutcome CommsModuleFlow(TLink &link, const TUnitType &unit)
 {
+    TFlowResources held(link.ComPort);
+    TFlowRun run(link);
+    TUpdateOutcome ended;
     try {
-        TTextLineReader file;
-        const TFlowStart start{
-            br9600,
-            FlowTexts::ModuleTexts::BootloaderQuestion,
-            TBootloaderImage::Module};
-        if (!StartUpdate(link, start, file))
-            return false;
+        const TFlowStart start{br9600, FlowTexts::ModuleTexts::BootloaderQuestion, unit.Variant};
+        if (!StartUpdate(link, start, TBootloaderImage::Module, held, ended))
+            return ended;
 
-        int recordsSent = 0;
         int dotPhase = 0;
         bool headerSeen = false;
         for (;;) {
             QByteArray line;
-            const TNextLine next = NextRecordLine(link, file, headerSeen, line);
+            const TNextLine next = NextRecordLine(link, held, headerSeen, line, run, ended);
             if (next == TNextLine::Ended)
-                return false;
+                return ended;
             if (next == TNextLine::End)
                 break;
 
@@ -57,26 +55,26 @@ bool CommsModuleFlow(TLink &link)
             link.ComPort.PurgeQueues(true, true);
             if (!link.SendText(line + ':')) {
                 link.ShowStatus(LinkTexts::SendFailed, 1);
-                CloseAll(link, file);
-                return false;
+                held.CloseAll();
+                return run.LinkFailed();
             }
-            const QByteArray answer = link.ReceiveChar(5);
+            bool timedOut = false;
+            const QByteArray answer = link.ReceiveChar(5, &timedOut);
             if (answer == "s" && link.State.StopRequested) {
-                CloseAll(link, file);
+                held.CloseAll();
                 link.ShowStatus(LinkTexts::UserStopped, 0);
-                return false;
+                return run.StopResult();
             }
             if (answer != ".") {
-                CloseAll(link, file);
+                held.CloseAll();
                 ReportRecordAnswer(link, answer);
-                return false;
+                return run.Answer(answer, timedOut, TNoAnswerStage::Record);
             }
-            CountRecord(link, recordsSent, dotPhase);
+            CountRecord(link, run.Acknowledged, dotPhase);
         }
 
-        return FinishUpdate(link, file);
+        return FinishUpdate(link, held, run);
     } catch (...) {
-        ReportUnexpected(link);
-        return false;
+        return EndUnexpected(link, held, run);
     }
 }

@@ -9,9 +9,9 @@ namespace {
 
 // A data byte answered by something other than its echo, or by nothing: close everything and
 // report it, the box (for an error letter) before the status line.
-void ReportByteAnswer(TLink &link, TTextLineReader &file, const QByteArray &answer, bool timedOut)
+void ReportByteAnswer(TLink &link, TFlowResources &held, const QByteArray &answer, bool timedOut)
 {
-    CloseAll(link, file);
+    held.CloseAll();
 
     struct TLetter {
         char Letter;
@@ -43,16 +43,17 @@ void ReportByteAnswer(TLink &link, TTextLineReader &file, const QByteArray &answ
     link.ShowStatus(FlowTexts::WrongResponse, 0);
 }
 
-void ReportBadDigit(TLink &link, TTextLineReader &file)
+void ReportBadDigit(TLink &link, TFlowResources &held)
 {
-    CloseAll(link, file);
+    held.CloseAll();
     link.ShowStatus(FlowTexts::MonitorTexts::HexProblem, 0);
 }
 
 // Sends one S1 record a data byte at a time: "S", address high byte, address low byte, data
-// byte, each answered by the echo of the data byte within 5 seconds. True when every byte was
-// acknowledged; false when the flow has ended (reported, file and port closed).
-bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
+// byte, each answered by the echo of the data byte within 5 seconds; counts each echo in
+// run.Acknowledged. True when every byte was acknowledged; false when the flow has ended
+// (reported, file and port closed, ended says how).
+bool SendRecord(TLink &link, TFlowResources &held, const QByteArray &line, TFlowRun &run, TUpdateOutcome &ended)
 {
     // "S1", count, four address digits, two digits per data byte, checksum.
     const int n = (int(line.size()) - 10) / 2;
@@ -61,7 +62,8 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
     for (int k = 5; k <= 8; ++k) {
         const int d = DigitAt(line, k);
         if (d < 0) {
-            ReportBadDigit(link, file);
+            ReportBadDigit(link, held);
+            ended = run.FileProblem(TFileProblem::NotValid);
             return false;
         }
         address = 16 * address + d;
@@ -73,7 +75,8 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         const int high = DigitAt(line, 9 + 2 * i);
         const int low = DigitAt(line, 10 + 2 * i);
         if (high < 0 || low < 0) {
-            ReportBadDigit(link, file);
+            ReportBadDigit(link, held);
+            ended = run.FileProblem(TFileProblem::NotValid);
             return false;
         }
         const int data = 16 * high + low;
@@ -84,7 +87,8 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         const char command[4] = {'S', char(address >> 8), char(address & 0xFF), char(data)};
         if (!link.SendText(QByteArray(command, 4))) {
             link.ShowStatus(LinkTexts::SendFailed, 1);
-            CloseAll(link, file);
+            held.CloseAll();
+            ended = run.LinkFailed();
             return false;
         }
 
@@ -93,21 +97,25 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         bool timedOut = false;
         const QByteArray answer = link.ReceiveChar(5, &timedOut);
         if (answer == "s" && link.State.StopRequested) {
-            CloseAll(link, file);
+            held.CloseAll();
             link.ShowStatus(LinkTexts::UserStopped, 0);
+            ended = run.StopResult();
             return false;
         }
         if (timedOut || answer != QByteArray(1, char(data))) {
-            ReportByteAnswer(link, file, answer, timedOut);
+            ReportByteAnswer(link, held, answer, timedOut);
+            ended = run.Answer(answer, timedOut, TNoAnswerStage::Byte);
             return false;
         }
 
         // Acknowledged. The address space ends at 0xFFFF: a record may end there but not go on.
+        ++run.Acknowledged;
         if (address != 0xFFFF) {
             ++address;
         } else if (i != n - 1) {
             link.ShowStatus(FlowTexts::MonitorTexts::AddressOverflow, 1);
-            CloseAll(link, file);
+            held.CloseAll();
+            ended = run.FileProblem(TFileProblem::NotValid);
             return false;
         }
     }
@@ -116,33 +124,35 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
 
 } // namespace
 
-bool ResistorMonitorFlow(TLink &link)
+TUpdateOutcome ResistorMonitorFlow(TLink &link, const TUnitType &unit)
 {
+    TFlowResources held(link.ComPort);
+    TFlowRun run(link);
+    TUpdateOutcome ended;
     try {
-        TTextLineReader file;
-        const TFlowStart start{br19200, FlowTexts::UpdateModeQuestion, TBootloaderImage::Monitor};
-        if (!StartUpdate(link, start, file))
-            return false;
+        const TFlowStart start{br19200, FlowTexts::UpdateModeQuestion, unit.Variant};
+        if (!StartUpdate(link, start, TBootloaderImage::Monitor, held, ended))
+            return ended;
 
-        int linesSent = 0;
+        // The label counts records; the outcome counts the data bytes the unit echoed.
+        qint64 linesSent = 0;
         int dotPhase = 0;
         bool headerSeen = false;
         for (;;) {
             QByteArray line;
-            const TNextLine next = NextRecordLine(link, file, headerSeen, line);
+            const TNextLine next = NextRecordLine(link, held, headerSeen, line, run, ended);
             if (next == TNextLine::Ended)
-                return false;
+                return ended;
             if (next == TNextLine::End)
                 break;
 
-            if (!SendRecord(link, file, line))
-                return false;
+            if (!SendRecord(link, held, line, run, ended))
+                return ended;
             CountRecord(link, linesSent, dotPhase);
         }
 
-        return FinishUpdate(link, file);
+        return FinishUpdate(link, held, run);
     } catch (...) {
-        ReportUnexpected(link);
-        return false;
+        return EndUnexpected(link, held, run);
     }
 }
