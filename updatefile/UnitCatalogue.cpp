@@ -47,6 +47,16 @@ std::vector<int> BrandUnitCodes(int brand)
     return {13, 12, 11, 16};
 }
 
+std::vector<int> OfferedUnitCodes(bool offerBrandChoice)
+{
+    std::vector<int> codes;
+    if (offerBrandChoice)
+        codes = BrandUnitCodes(FirstBrand);
+    const std::vector<int> second = BrandUnitCodes(SecondBrand);
+    codes.insert(codes.end(), second.begin(), second.end());
+    return codes;
+}
+
 TRecordVariant WizardRecordVariant(int unitType)
 {
     switch (unitType) {

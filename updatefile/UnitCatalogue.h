@@ -42,6 +42,11 @@ const TUnitType *FindUnitType(int code);
 // The brand's unit type codes in product-list order.
 std::vector<int> BrandUnitCodes(int brand);
 
+// The unit types a build offers: the second brand's alone, or, where the brand choice is
+// offered (OfferBrandChoice), the first brand's followed by the second brand's, each brand in
+// product-list order.
+std::vector<int> OfferedUnitCodes(bool offerBrandChoice);
+
 // The record variant the wizard checks a unit type's file with: 32-bit for 2, 6, 12, 16;
 // 24-bit for 1, 11; 16-bit for every other code.
 TRecordVariant WizardRecordVariant(int unitType);
