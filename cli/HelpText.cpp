@@ -6,7 +6,7 @@
 
 namespace {
 
-const char *const ExitCodes = R"(Exit codes:
+const char *const ExitCodes = R"TXT(Exit codes:
   0  completed: the unit's update completed (several ports: every unit completed);
      check: the file passed the format check
   1  unexpected error
@@ -22,9 +22,9 @@ const char *const ExitCodes = R"(Exit codes:
 For several ports the code is that of the worst outcome, in this order, worst first:
   unexpected (1), link failed (9), unit rejected (7), no answer (8),
   port not available (5), file problem (4), stopped (6), completed (0).
-)";
+)TXT";
 
-const char *const Overall = R"(Usage: varnel-cli COMMAND [options]
+const char *const Overall = R"TXT(Usage: varnel-cli COMMAND [options]
 
 Updates the firmware of protection relays, resistor monitors and communications modules over
 serial ports from the command line, one port or many at once, with the same update flows as the
@@ -52,9 +52,9 @@ Commands:
 UNIT is a code ("13"), a short name ("TVR-4200", any letter case) or a full name
 ("TVR-4200 Motor Protection Relay").
 
-)";
+)TXT";
 
-const char *const Ports = R"(Usage: varnel-cli ports [--json]
+const char *const Ports = R"TXT(Usage: varnel-cli ports [--json]
 
 Lists every serial port as the window's port page does, each opened and closed again to see
 whether it can be had. A port that cannot be opened reads " (busy)", with the reason: no
@@ -66,9 +66,9 @@ Options:
   --json   A JSON array of objects {name, busy, reason ("free", "no-permission", "held"),
            description, manufacturer, serialNumber, vendorId, productId, byIdLink, holder}.
 
-)";
+)TXT";
 
-const char *const Units = R"(Usage: varnel-cli units [--brand-choice] [--json]
+const char *const Units = R"TXT(Usage: varnel-cli units [--brand-choice] [--json]
 
 Lists the unit types this build offers: code, full name, short name, file-name prefixes, record
 variant (S1 16-bit, S2 24-bit, S3 32-bit addresses) and update flow (update-mode, monitor,
@@ -80,9 +80,9 @@ Options:
   --json          A JSON array of objects {code, brand, fullName, shortName, prefixes,
                   recordVariant, flow}.
 
-)";
+)TXT";
 
-const char *const Check = R"(Usage: varnel-cli check FILE --unit UNIT [--brand-choice] [--json]
+const char *const Check = R"TXT(Usage: varnel-cli check FILE --unit UNIT [--brand-choice] [--json]
 
 Checks an update file for a unit type as the window does before an update: the file-name rule
 (the warning the window shows when the name does not fit) and the format check for the unit's
@@ -97,9 +97,9 @@ Options:
   --json          One JSON object: {file, unit, nameFits, nameWarning, accepted, records,
                   messages, summary}.
 
-)";
+)TXT";
 
-const char *const Update = R"(Usage: varnel-cli update --unit UNIT --port PORT [--port PORT ...] --file FILE
+const char *const Update = R"TXT(Usage: varnel-cli update --unit UNIT --port PORT [--port PORT ...] --file FILE
                          [--yes] [--restart yes|no] [--json] [--report FILE] [--brand-choice]
 
 Updates the unit on every port named, each port on a thread of its own, all at once, with the
@@ -145,9 +145,9 @@ lines sent, percent, status) is redrawn in place; elsewhere plain lines, progres
 At the end a summary table (port, unit, outcome, time) names the failed ports and prints a
 command that retries them.
 
-)";
+)TXT";
 
-const char *const Report = R"(Usage: varnel-cli report FILE [--csv]
+const char *const Report = R"TXT(Usage: varnel-cli report FILE [--csv]
 
 Prints a report written by "update --report": one row per unit's update (start, unit, port,
 adapter, file, outcome, duration ...). Lines that are no records are counted and named on
@@ -156,7 +156,7 @@ standard error. Exit 4 when the report cannot be read.
 Options:
   --csv   CSV with a header row instead of the table.
 
-)";
+)TXT";
 
 } // namespace
 
