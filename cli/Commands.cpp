@@ -338,5 +338,14 @@ int RunCheckCommand(const TCliOptions &options, QTextStream &out, QTextStream &e
 
 int RunReportCommand(const TCliOptions &options, QTextStream &out, QTextStream &err)
 {
-    return PrintReport(options.File, options.Csv, out, err);
+    // The report's own complaints, named as the program's like every other error line.
+    QString complaints;
+    QTextStream complaintStream(&complaints);
+    const int code = PrintReport(options.File, options.Csv, out, complaintStream);
+    complaintStream.flush();
+    out.flush();
+    for (const QString &line : complaints.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        err << Text(CliTexts::ErrorPrefix) << line << '\n';
+    err.flush();
+    return code;
 }
