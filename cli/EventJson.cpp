@@ -69,12 +69,11 @@ QJsonObject Answer(const QString &port, const QString &title, bool yes, const QS
     return event;
 }
 
-QJsonObject Progress(const QString &port, qint64 sent, qint64 total, const QString &linesSent)
+QJsonObject Progress(const QString &port, qint64 sent, qint64 total)
 {
     QJsonObject event = Event("progress", port);
     event.insert(QStringLiteral("sent"), sent);
     event.insert(QStringLiteral("total"), total);
-    event.insert(QStringLiteral("linesSent"), linesSent);
     return event;
 }
 

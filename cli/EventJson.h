@@ -32,7 +32,7 @@ QJsonObject Question(const QString &port, const QString &title, const QString &t
 // by: who answered: "terminal", "--yes", "--restart", "kept" (an answer given before to the
 // same question of another port), "ctrl-c", "terminate", "end-of-input", "no-terminal".
 QJsonObject Answer(const QString &port, const QString &title, bool yes, const QString &by);
-QJsonObject Progress(const QString &port, qint64 sent, qint64 total, const QString &linesSent);
+QJsonObject Progress(const QString &port, qint64 sent, qint64 total);
 QJsonObject Outcome(const TPortResult &result);
 QJsonObject Summary(const QList<TPortResult> &results, int exitCode, const QString &retryCommand);
 

@@ -87,7 +87,7 @@ void TUpdateConsole::ClearRows()
 
 void TUpdateConsole::DrawRows()
 {
-    if (!settings_.Redraw || settings_.Json)
+    if (!settings_.Redraw || settings_.Json || finished_)
         return;
     ClearRows();
     QStringList rows;
@@ -197,7 +197,7 @@ void TUpdateConsole::ProgressChanged(int port)
 {
     TPortView &view = ports_[port];
     if (settings_.Json) {
-        Emit(EventJson::Progress(view.Name, view.Sent, view.Total, view.LinesSent));
+        Emit(EventJson::Progress(view.Name, view.Sent, view.Total));
         return;
     }
     if (settings_.Redraw) {
@@ -418,6 +418,7 @@ void TUpdateConsole::Finish(const QList<TPortResult> &results, int exitCode, con
     // The progress as it ended stays on the screen above the summary.
     DrawRows();
     rowsShown_ = 0;
+    finished_ = true;
     QStringList lines;
     lines << QString() << SummaryTable(results);
     QStringList failed;

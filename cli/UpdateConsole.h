@@ -116,4 +116,5 @@ private:
     int openRound_ = 0;            // the latest Ctrl-C round
     QMap<int, bool> roundAnswers_; // the Stop answer of each round, once given
     bool asking_ = false;          // a question waits on the terminal
+    bool finished_ = false;        // the summary is out: the rows stay as they are
 };

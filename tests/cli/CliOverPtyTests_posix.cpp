@@ -105,7 +105,7 @@ TEST_P(CliUpdateOverPty, CompletesAndTheUnitHoldsTheFileByteForByte)
 INSTANTIATE_TEST_SUITE_P(
     Families, CliUpdateOverPty,
     ::testing::Values(TFamilyRun{"UpdateMode", "update-mode", "TVR-4200", "T4200170.s19", "UPDATE mode"},
-                      TFamilyRun{"Monitor", "monitor", "13", "T3770170.s19", "BOOTLOADER"},
+                      TFamilyRun{"Monitor", "monitor", "13", "T3770170.s19", "UPDATE mode"},
                       TFamilyRun{"Module", "module", "KLN-12B", "GRA0170.s19", "BOOTLOADER"}),
     [](const ::testing::TestParamInfo<TFamilyRun> &info) { return std::string(info.param.Name); });
 

@@ -173,8 +173,10 @@ inline TCliResult RunCli(const QStringList &args, int timeoutMs = 60000)
     process.start();
     process.closeWriteChannel();
     TCliResult result;
-    if (!process.waitForStarted(5000))
+    if (!process.waitForStarted(5000)) {
+        ADD_FAILURE() << "varnel-cli did not start: " << process.errorString().toStdString();
         return result;
+    }
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(5000);

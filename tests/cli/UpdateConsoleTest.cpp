@@ -139,7 +139,6 @@ TEST(UpdateConsoleJson, EveryEventIsOneObjectPerLineWithItsFields)
     EXPECT_EQ(e[2].value("total").toInt(), 258);
     EXPECT_EQ(e[3].value("event").toString(), "progress");
     EXPECT_EQ(e[3].value("sent").toInt(), 17);
-    EXPECT_EQ(e[3].value("linesSent").toString(), "17");
     EXPECT_EQ(e[4].value("event").toString(), "question");
     EXPECT_EQ(e[4].value("title").toString(), BeginTitle);
     EXPECT_EQ(e[5].value("event").toString(), "answer");
@@ -383,6 +382,21 @@ TEST(UpdateConsoleTerminal, RowsAreRedrawnInPlaceAndFitTheWidth)
     EXPECT_TRUE(first.contains(QStringLiteral("A50285BI"))) << first.toStdString();
     EXPECT_TRUE(first.contains(QStringLiteral("50/200"))) << first.toStdString();
     EXPECT_TRUE(first.contains(QStringLiteral(" 25 %"))) << first.toStdString();
+}
+
+TEST(UpdateConsoleTerminal, TheRowsStayAboveTheSummaryOnce)
+{
+    TUpdateConsole::TSettings s = Terminal();
+    s.Redraw = true;
+    TConsoleRig rig(s, 2);
+    rig.Console->GaugeMaximum(0, 10);
+    rig.Console->Redraw();
+    rig.Console->Finish({Result("ttyV0", TOutcomeKind::Completed, 0, 1000), Result("ttyV1", TOutcomeKind::Completed, 0, 1000)},
+                        0, QString());
+    const qsizetype summary = rig.Out.indexOf(QStringLiteral("PORT"));
+    ASSERT_GT(summary, 0);
+    EXPECT_TRUE(rig.Out.mid(summary).endsWith(QStringLiteral("Every unit completed.\n"))) << rig.Out.toStdString();
+    EXPECT_FALSE(rig.Out.mid(summary).contains(QLatin1Char('\x1b')));
 }
 
 TEST(UpdateConsoleTerminal, TheSummaryNamesTheFailedPortsAndHowToRetry)
