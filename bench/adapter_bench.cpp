@@ -38,7 +38,7 @@ struct TFamily {
     const char *Name;
     int UnitType;
     int Baud;
-    bool (*Flow)(TLink &);
+    TUpdateOutcome (*Flow)(TLink &, const TUnitType &);
     const char *SplitName; // how the program wrote a command before it went out in one write
 };
 
@@ -174,7 +174,7 @@ int RunRow(const QString &row, int kib)
     TLink link(surface, port, clock, state);
 
     const qint64 transfersBefore = port.Transfers();
-    const bool ok = family->Flow(link);
+    const bool ok = family->Flow(link, *FindUnitType(family->UnitType)).IsCompleted();
     pty.Stop();
 
     // The transfer phase: from the host's first command after the contact answer to the last

@@ -221,7 +221,7 @@ struct TFamily {
     int UnitType;
     int Baud;
     bool UpdateMode;             // S3 file, "p" opens the transfer phase
-    std::function<bool(TLink &)> Flow;
+    std::function<TUpdateOutcome(TLink &, const TUnitType &)> Flow;
 };
 
 const std::vector<TFamily> &Families()
@@ -491,7 +491,7 @@ TRun RunFlow(const TFamily &family, const QString &fileName, int paceBaud,
     QElapsedTimer wall;
     const double cpu0 = CpuSeconds();
     wall.start();
-    run.Ok = family.Flow(*link);
+    run.Ok = family.Flow(*link, *FindUnitType(family.UnitType)).IsCompleted();
     run.WallS = double(wall.nsecsElapsed()) / 1e9;
     run.CpuS = CpuSeconds() - cpu0;
 

@@ -1,6 +1,7 @@
 #include "protocols/BootloaderFlowSteps.h"
 
 #include <QFileInfo>
+#include <limits>
 #include <stdexcept>
 
 #include "protocols/FlowTexts.h"
@@ -9,9 +10,11 @@
 
 namespace BootloaderFlowSteps {
 
-bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file)
+bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file, TUpdateOutcome &ended)
 {
     TOperatorSurface &surface = link.Surface;
+    const TFlowRun run(link);
+    link.PortFailed = false;
 
     link.ShowStatus(FlowTexts::Ready, 0);
     surface.SetGaugeMaximum(100);
@@ -19,6 +22,7 @@ bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file)
 
     if (!link.ProbeSelectedPort()) {
         surface.ReportBox(FlowTexts::PortGone, FlowTexts::PortGoneTitle, TBoxIcon::Warning);
+        ended = run.PortNotAvailable();
         return false;
     }
 
@@ -29,19 +33,23 @@ bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file)
     if (!QFileInfo(fileName).isFile()) {
         ClosePort(link);
         surface.ReportBox(FlowTexts::FileGone, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
+        ended = run.FileProblem(TFileProblem::Gone);
         return false;
     }
 
     if (!surface.AskYesNo(start.Question, FlowTexts::BeginTitle)) {
         ClosePort(link);
         link.ShowStatus(LinkTexts::UserStopped, 0);
+        ended = run.Stopped();
         return false;
     }
 
-    const int records = CheckUpdateFileFormat(link.Surface, link.State, TRecordVariant::Addr16);
+    const TFormatCheckResult check = CheckUpdateFileFormatWithVerdict(link.Surface, link.State, start.Variant);
+    const int records = check.Records;
     if (records == 0) {
         link.ShowStatus(link.State.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
         ClosePort(link);
+        ended = run.FormatRejected(check.Verdict);
         return false;
     }
     surface.SetGaugeMaximum(records);
@@ -51,6 +59,7 @@ bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file)
     if (!SendBootloader(link, start.Image)) {
         ClosePort(link);
         link.ShowStatus(link.State.StopRequested ? FlowTexts::BootloaderStopped : FlowTexts::BootloaderFailed, 0);
+        ended = link.State.StopRequested ? run.Stopped() : run.LinkFailed();
         return false;
     }
 
@@ -60,11 +69,15 @@ bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file)
     if (!link.SendChar('.')) {
         link.ShowStatus(LinkTexts::SendFailed, 1);
         ClosePort(link);
+        ended = run.LinkFailed();
         return false;
     }
-    if (link.ReceiveChar(5) != ".") {
+    bool timedOut = false;
+    const QByteArray answer = link.ReceiveChar(5, &timedOut);
+    if (answer != ".") {
         link.ShowStatus(FlowTexts::NoContact, 1);
         ClosePort(link);
+        ended = run.Answer(answer, timedOut, TNoAnswerStage::Bootloader);
         return false;
     }
 
@@ -73,6 +86,7 @@ bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file)
     if (!file.Open(fileName)) {
         ReportFileUnreadable(link);
         ClosePort(link);
+        ended = run.FileProblem(TFileProblem::Unreadable);
         return false;
     }
     return true;
@@ -137,16 +151,20 @@ void ReportFileUnreadable(TLink &link)
     link.Surface.ReportBox(FlowTexts::FileUnreadable, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
 }
 
-TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, QByteArray &line)
+TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, QByteArray &line,
+                         const TFlowRun &run, TUpdateOutcome &ended)
 {
     for (;;) {
+        // The file ends before its end record: it is not the file that was checked.
         if (file.Eof()) {
             ReportEarlyEnd(link, file);
+            ended = run.FileProblem(TFileProblem::NotValid);
             return TNextLine::Ended;
         }
         if (StopConfirmedAtPass(link)) {
             CloseAll(link, file);
             link.ShowStatus(LinkTexts::UserStopped, 0);
+            ended = run.Stopped();
             return TNextLine::Ended;
         }
 
@@ -157,6 +175,7 @@ TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, Q
         if (!file.ReadLine(line, &fullLength) || fullLength > line.size()) {
             CloseAll(link, file);
             ReportFileUnreadable(link);
+            ended = run.FileProblem(TFileProblem::Unreadable);
             return TNextLine::Ended;
         }
 
@@ -168,7 +187,7 @@ TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, Q
     }
 }
 
-void CountRecord(TLink &link, int &count, int &dotPhase)
+void CountRecord(TLink &link, qint64 &count, int &dotPhase)
 {
     ++count;
 
@@ -182,31 +201,32 @@ void CountRecord(TLink &link, int &count, int &dotPhase)
     else if (dotPhase == 50)
         dotPhase = 0;
 
-    link.Surface.SetGaugePosition(count);
+    link.Surface.SetGaugePosition(int(qMin<qint64>(count, std::numeric_limits<int>::max())));
     link.Surface.SetLinesSent(QString::number(count));
 }
 
-bool FinishUpdate(TLink &link, TTextLineReader &file)
+TUpdateOutcome FinishUpdate(TLink &link, TTextLineReader &file, const TFlowRun &run)
 {
     link.ComPort.PurgeQueues(true, true);
     if (!link.SendChar('!')) {
         link.ShowStatus(LinkTexts::SendFailed, 1);
         CloseAll(link, file);
-        return false;
+        return run.LinkFailed();
     }
-    const QByteArray answer = link.ReceiveChar(5);
+    bool timedOut = false;
+    const QByteArray answer = link.ReceiveChar(5, &timedOut);
     CloseAll(link, file);
     if (answer == "s" && link.State.StopRequested) {
         link.ShowStatus(LinkTexts::UserStopped, 0);
-        return false;
+        return run.StopResult();
     }
     if (answer == "!") {
         link.ShowStatus(FlowTexts::UpdateComplete, 0);
         link.Surface.ReportBox(FlowTexts::UpdateDoneBox, FlowTexts::UpdateDoneTitle, TBoxIcon::Warning);
-        return true;
+        return run.Completed();
     }
     link.ShowStatus(FlowTexts::WrongResponse, 0);
-    return false;
+    return run.Answer(answer, timedOut, TNoAnswerStage::End);
 }
 
 void ReportUnexpected(TLink &link)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "protocols/FlowRun.h"
 #include "protocols/UpdateFlows.h"
 #include "updatefile/TextLineReader.h"
 
@@ -15,14 +16,15 @@ namespace BootloaderFlowSteps {
 struct TFlowStart {
     TBaudRate BaudRate;
     QString Question;        // the "Begin Update?" question
+    TRecordVariant Variant;  // of the format check, from the unit type's row
     TBootloaderImage Image;
 };
 
 // From "Ready." to the open update file: probe and open the port, confirm, check the file,
 // download the bootloader, make contact and open the file. True when the record phase may
 // begin, with the port and the file open and the gauge's maximum set. False when the flow
-// has ended: the outcome is reported and the port is closed.
-bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file);
+// has ended: the outcome is reported, the port is closed and ended says how it ended.
+bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file, TUpdateOutcome &ended);
 
 // Closes the port; a failure to close is of no further interest on the way out.
 void ClosePort(TLink &link);
@@ -52,16 +54,17 @@ void ReportEarlyEnd(TLink &link, TTextLineReader &file);
 // The head of the record loop, pass by pass until a line matters: end of file (reported), the
 // Stop question (Yes: closes and reports), the window's events, the next line. Data: an S1 line
 // is in line, to be sent. End: the first S9 line, never sent. Ended: the flow has reported its
-// outcome and returns false.
+// outcome, which ended holds (with the run's counts), and returns.
 enum class TNextLine { Data, End, Ended };
-TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, QByteArray &line);
+TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, QByteArray &line,
+                         const TFlowRun &run, TUpdateOutcome &ended);
 
 // One more record acknowledged: count, status-line animation, gauge and lines-sent label.
-void CountRecord(TLink &link, int &count, int &dotPhase);
+void CountRecord(TLink &link, qint64 &count, int &dotPhase);
 
 // The closing exchange in place of the S9 record: "!" answered by "!". Closes the file and
-// the port and reports the outcome; true when the unit acknowledged the end.
-bool FinishUpdate(TLink &link, TTextLineReader &file);
+// the port, reports the outcome and returns it; Completed when the unit acknowledged the end.
+TUpdateOutcome FinishUpdate(TLink &link, TTextLineReader &file, const TFlowRun &run);
 
 // The flow's edge for an exception: closes the port and says so on the status line.
 void ReportUnexpected(TLink &link);

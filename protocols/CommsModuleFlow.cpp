@@ -29,25 +29,27 @@ void ReportRecordAnswer(TLink &link, const QByteArray &answer)
 
 } // namespace
 
-bool CommsModuleFlow(TLink &link)
+TUpdateOutcome CommsModuleFlow(TLink &link, const TUnitType &unit)
 {
+    TFlowRun run(link);
+    TUpdateOutcome ended;
     try {
         TTextLineReader file;
         const TFlowStart start{
             br9600,
             FlowTexts::ModuleTexts::BootloaderQuestion,
+            unit.Variant,
             TBootloaderImage::Module};
-        if (!StartUpdate(link, start, file))
-            return false;
+        if (!StartUpdate(link, start, file, ended))
+            return ended;
 
-        int recordsSent = 0;
         int dotPhase = 0;
         bool headerSeen = false;
         for (;;) {
             QByteArray line;
-            const TNextLine next = NextRecordLine(link, file, headerSeen, line);
+            const TNextLine next = NextRecordLine(link, file, headerSeen, line, run, ended);
             if (next == TNextLine::Ended)
-                return false;
+                return ended;
             if (next == TNextLine::End)
                 break;
 
@@ -58,25 +60,26 @@ bool CommsModuleFlow(TLink &link)
             if (!link.SendText(line + ':')) {
                 link.ShowStatus(LinkTexts::SendFailed, 1);
                 CloseAll(link, file);
-                return false;
+                return run.LinkFailed();
             }
-            const QByteArray answer = link.ReceiveChar(5);
+            bool timedOut = false;
+            const QByteArray answer = link.ReceiveChar(5, &timedOut);
             if (answer == "s" && link.State.StopRequested) {
                 CloseAll(link, file);
                 link.ShowStatus(LinkTexts::UserStopped, 0);
-                return false;
+                return run.StopResult();
             }
             if (answer != ".") {
                 CloseAll(link, file);
                 ReportRecordAnswer(link, answer);
-                return false;
+                return run.Answer(answer, timedOut, TNoAnswerStage::Record);
             }
-            CountRecord(link, recordsSent, dotPhase);
+            CountRecord(link, run.Acknowledged, dotPhase);
         }
 
-        return FinishUpdate(link, file);
+        return FinishUpdate(link, file, run);
     } catch (...) {
         ReportUnexpected(link);
-        return false;
+        return run.Unexpected();
     }
 }

@@ -50,9 +50,10 @@ void ReportBadDigit(TLink &link, TTextLineReader &file)
 }
 
 // Sends one S1 record a data byte at a time: "S", address high byte, address low byte, data
-// byte, each answered by the echo of the data byte within 5 seconds. True when every byte was
-// acknowledged; false when the flow has ended (reported, file and port closed).
-bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
+// byte, each answered by the echo of the data byte within 5 seconds; counts each echo in
+// run.Acknowledged. True when every byte was acknowledged; false when the flow has ended
+// (reported, file and port closed, ended says how).
+bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line, TFlowRun &run, TUpdateOutcome &ended)
 {
     // "S1", count, four address digits, two digits per data byte, checksum.
     const int n = (int(line.size()) - 10) / 2;
@@ -62,6 +63,7 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         const int d = DigitAt(line, k);
         if (d < 0) {
             ReportBadDigit(link, file);
+            ended = run.FileProblem(TFileProblem::NotValid);
             return false;
         }
         address = 16 * address + d;
@@ -74,6 +76,7 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         const int low = DigitAt(line, 10 + 2 * i);
         if (high < 0 || low < 0) {
             ReportBadDigit(link, file);
+            ended = run.FileProblem(TFileProblem::NotValid);
             return false;
         }
         const int data = 16 * high + low;
@@ -85,6 +88,7 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         if (!link.SendText(QByteArray(command, 4))) {
             link.ShowStatus(LinkTexts::SendFailed, 1);
             CloseAll(link, file);
+            ended = run.LinkFailed();
             return false;
         }
 
@@ -95,19 +99,23 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
         if (answer == "s" && link.State.StopRequested) {
             CloseAll(link, file);
             link.ShowStatus(LinkTexts::UserStopped, 0);
+            ended = run.StopResult();
             return false;
         }
         if (timedOut || answer != QByteArray(1, char(data))) {
             ReportByteAnswer(link, file, answer, timedOut);
+            ended = run.Answer(answer, timedOut, TNoAnswerStage::Byte);
             return false;
         }
 
         // Acknowledged. The address space ends at 0xFFFF: a record may end there but not go on.
+        ++run.Acknowledged;
         if (address != 0xFFFF) {
             ++address;
         } else if (i != n - 1) {
             link.ShowStatus(FlowTexts::MonitorTexts::AddressOverflow, 1);
             CloseAll(link, file);
+            ended = run.FileProblem(TFileProblem::NotValid);
             return false;
         }
     }
@@ -116,33 +124,36 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line)
 
 } // namespace
 
-bool ResistorMonitorFlow(TLink &link)
+TUpdateOutcome ResistorMonitorFlow(TLink &link, const TUnitType &unit)
 {
+    TFlowRun run(link);
+    TUpdateOutcome ended;
     try {
         TTextLineReader file;
-        const TFlowStart start{br19200, FlowTexts::UpdateModeQuestion, TBootloaderImage::Monitor};
-        if (!StartUpdate(link, start, file))
-            return false;
+        const TFlowStart start{br19200, FlowTexts::UpdateModeQuestion, unit.Variant, TBootloaderImage::Monitor};
+        if (!StartUpdate(link, start, file, ended))
+            return ended;
 
-        int linesSent = 0;
+        // The label counts records; the outcome counts the data bytes the unit echoed.
+        qint64 linesSent = 0;
         int dotPhase = 0;
         bool headerSeen = false;
         for (;;) {
             QByteArray line;
-            const TNextLine next = NextRecordLine(link, file, headerSeen, line);
+            const TNextLine next = NextRecordLine(link, file, headerSeen, line, run, ended);
             if (next == TNextLine::Ended)
-                return false;
+                return ended;
             if (next == TNextLine::End)
                 break;
 
-            if (!SendRecord(link, file, line))
-                return false;
+            if (!SendRecord(link, file, line, run, ended))
+                return ended;
             CountRecord(link, linesSent, dotPhase);
         }
 
-        return FinishUpdate(link, file);
+        return FinishUpdate(link, file, run);
     } catch (...) {
         ReportUnexpected(link);
-        return false;
+        return run.Unexpected();
     }
 }

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <limits>
 
+#include "protocols/FlowRun.h"
 #include "protocols/FlowTexts.h"
 #include "updatefile/FormatCheck.h"
 #include "updatefile/TextLineReader.h"
@@ -45,20 +46,6 @@ public:
 private:
     TCustomComPort &port_;
 };
-
-// 32-bit records (S3/S7) for unit types 2, 6, 12 and 16; 24-bit (S2/S8) for 1 and 11.
-TRecordVariant UpdateModeVariant(int unitType)
-{
-    switch (unitType) {
-    case 2:
-    case 6:
-    case 12:
-    case 16:
-        return TRecordVariant::Addr32;
-    default:
-        return TRecordVariant::Addr24;
-    }
-}
 
 // The status line's small animation: it changes at acknowledged lines 1, 100, 200, 300 and 400
 // of every cycle of 500.
@@ -104,24 +91,25 @@ void ReportFileUnreadable(TLink &link)
 }
 } // namespace
 
-bool UpdateModeFlow(TLink &link)
+TUpdateOutcome UpdateModeFlow(TLink &link, const TUnitType &unit)
 {
     TOperatorSurface &surface = link.Surface;
     TWizardState &state = link.State;
     TFlowResources held(link.ComPort);
+    TFlowRun run(link);
+    link.PortFailed = false;
 
     try {
         // Start from a clean display.
         link.ShowStatus(FlowTexts::Ready, 0);
         surface.SetGaugeMaximum(100);
         surface.SetGaugePosition(0);
-        qint64 acknowledged = 0;
         int dotPhase = 0;
 
         // The port chosen on the file page must still be free.
         if (!link.ProbeSelectedPort()) {
             surface.ReportBox(FlowTexts::PortGone, FlowTexts::PortGoneTitle, TBoxIcon::Warning);
-            return false;
+            return run.PortNotAvailable();
         }
 
         // The flow owns the port from here to every return.
@@ -133,22 +121,23 @@ bool UpdateModeFlow(TLink &link)
         if (!QFileInfo(fileName).isFile()) {
             held.ClosePort();
             surface.ReportBox(FlowTexts::FileGone, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
-            return false;
+            return run.FileProblem(TFileProblem::Gone);
         }
 
         // The technician puts the unit into its update mode.
         if (!surface.AskYesNo(FlowTexts::UpdateModeQuestion, FlowTexts::BeginTitle)) {
             held.ClosePort();
             link.ShowStatus(LinkTexts::UserStopped, 0);
-            return false;
+            return run.Stopped();
         }
 
         // Check the file once more; its result is the gauge's maximum.
-        const int records = CheckUpdateFileFormat(link.Surface, link.State, UpdateModeVariant(state.SelectedUnit));
+        const TFormatCheckResult check = CheckUpdateFileFormatWithVerdict(link.Surface, link.State, unit.Variant);
+        const int records = check.Records;
         if (records <= 0) {
             link.ShowStatus(state.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
             held.ClosePort();
-            return false;
+            return run.FormatRejected(check.Verdict);
         }
 
         // The gauge runs to the number of records; nothing stale waits on the line.
@@ -157,9 +146,11 @@ bool UpdateModeFlow(TLink &link)
         link.ComPort.PurgeQueues(true, true);
 
         // Contact and erase; that stage leaves its own outcome on the status line.
-        if (ContactAndErase(link) != EraseResult::Erased) {
+        const TEraseStage erase = ContactAndErase(link);
+        run.Retries += erase.Outcome.Retries;
+        if (erase.Result != EraseResult::Erased) {
             held.ClosePort();
-            return false;
+            return erase.Outcome;
         }
 
         // Open the file for sending.
@@ -168,17 +159,22 @@ bool UpdateModeFlow(TLink &link)
         if (!file.Open(fileName)) {
             ReportFileUnreadable(link);
             held.ClosePort();
-            return false;
+            return run.FileProblem(TFileProblem::Unreadable);
         }
 
-        // Line phase: one line in flight at a time.
+        // Line phase: one line in flight at a time. Whether the unit took an end record with
+        // "." tells a unit that missed it from a file that has none.
+        const QByteArray endRecord = EndRecordLetters(unit.Variant);
+        bool endRecordTaken = false;
         for (;;) {
             // The file ran out before the unit took the end record.
             if (file.Eof()) {
                 held.CloseAll();
                 surface.ReportBox(FlowTexts::EofBox, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
                 link.ShowStatus(FlowTexts::EofStatus, 0);
-                return false;
+                if (endRecordTaken)
+                    return run.UnitRejected(QByteArrayLiteral("."));
+                return run.FileProblem(TFileProblem::NotValid);
             }
 
             // Stop pressed since the last line: ask, and tell the unit to quit on Yes.
@@ -187,7 +183,7 @@ bool UpdateModeFlow(TLink &link)
                     link.SendChar('Q');
                     held.CloseAll();
                     link.ShowStatus(LinkTexts::UserStopped, 0);
-                    return false;
+                    return run.Stopped();
                 }
                 state.StopRequested = false;
             }
@@ -203,26 +199,29 @@ bool UpdateModeFlow(TLink &link)
             if (!file.ReadLine(line, &fullLength) || fullLength > line.size()) {
                 held.CloseAll();
                 ReportFileUnreadable(link);
-                return false;
+                return run.FileProblem(TFileProblem::Unreadable);
             }
             const QByteArray lineToSend = line + "\r\n";
 
             // Up to four attempts; the queues are purged before each write, so a late
             // answer to an earlier attempt is dropped.
             QByteArray answer;
+            bool timedOut = false;
             for (int attempt = 1; attempt <= AttemptsPerLine; ++attempt) {
+                if (attempt > 1)
+                    ++run.Retries;
                 link.ComPort.PurgeQueues(true, true);
                 if (!link.SendText(lineToSend)) {
                     held.CloseAll();
                     link.ShowStatus(LinkTexts::SendFailed, 1);
-                    return false;
+                    return run.LinkFailed();
                 }
-                answer = link.ReceiveChar(AnswerTimeoutSeconds);
+                answer = link.ReceiveChar(AnswerTimeoutSeconds, &timedOut);
                 if (answer == "s") {
                     link.SendChar('Q');
                     held.CloseAll();
                     link.ShowStatus(LinkTexts::UserStopped, 0);
-                    return false;
+                    return run.StopResult();
                 }
                 if (answer == "." || answer == "!")
                     break;
@@ -230,10 +229,12 @@ bool UpdateModeFlow(TLink &link)
 
             // Line taken.
             if (answer == ".") {
-                ++acknowledged;
+                ++run.Acknowledged;
+                if (line.startsWith(endRecord))
+                    endRecordTaken = true;
                 AdvanceDotAnimation(link, dotPhase);
-                surface.SetGaugePosition(int(qMin<qint64>(acknowledged, std::numeric_limits<int>::max())));
-                surface.SetLinesSent(QString::number(acknowledged));
+                surface.SetGaugePosition(int(qMin<qint64>(run.Acknowledged, std::numeric_limits<int>::max())));
+                surface.SetLinesSent(QString::number(run.Acknowledged));
                 continue;
             }
 
@@ -244,18 +245,18 @@ bool UpdateModeFlow(TLink &link)
                     link.SendChar('X');
                 held.CloseAll();
                 link.ShowStatus(FlowTexts::UpdateComplete, 0);
-                return true;
+                return run.Completed();
             }
 
             // The line was given up.
             held.CloseAll();
             ReportFinalAnswer(link, answer);
-            return false;
+            return run.Answer(answer, timedOut, TNoAnswerStage::Line);
         }
     } catch (...) {
         // Anything unexpected, opening the port included.
         held.CloseAll();
         link.ShowStatus(FlowTexts::Unexpected, 0);
-        return false;
+        return run.Unexpected();
     }
 }

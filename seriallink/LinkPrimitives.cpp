@@ -97,6 +97,7 @@ QByteArray TLink::ReceiveChar(int seconds, bool *timedOut)
             Clock.WaitForActivity(limit - (Clock.TickCount() - start) + 1);
         }
     } catch (...) {
+        PortFailed = true;
         State.StopRequested = true;
         return QByteArrayLiteral("s");
     }

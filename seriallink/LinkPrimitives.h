@@ -34,9 +34,9 @@ public:
     bool SendText(const QByteArray &text);
 
     // Waits up to seconds for one byte: the byte, "t" on time-out, "s" when the technician
-    // confirmed Stop (or the port failed, which also sets StopRequested). A unit byte "t"
-    // reads like a time-out; a caller that must tell them apart passes timedOut, which is set
-    // true only when no byte came within the time.
+    // confirmed Stop (or the port failed, which also sets StopRequested and PortFailed). A unit
+    // byte "t" reads like a time-out; a caller that must tell them apart passes timedOut, which
+    // is set true only when no byte came within the time.
     QByteArray ReceiveChar(int seconds, bool *timedOut = nullptr);
 
     // Sets the port name, opens and closes the port; true when that worked. The port is
@@ -48,4 +48,9 @@ public:
     TCustomComPort &ComPort;
     TLinkClock &Clock;
     TWizardState &State;
+
+    // Set by ReceiveChar when the port failed while it waited (a pulled cable): its "s" then
+    // means the line went away, not that the technician stopped. An update clears it when it
+    // begins.
+    bool PortFailed = false;
 };

@@ -21,13 +21,17 @@ public:
     TFormatCheck(TOperatorSurface &surface, TWizardState &state, TRecordVariant variant)
         : surface_(surface), state_(state), data_(DataRecordLetters(variant)), end_(EndRecordLetters(variant)) {}
 
+    // Why Run gave its count.
+    TFormatVerdict Verdict = TFormatVerdict::Failed;
+
     int Run()
     {
         ShowStatus(FileTexts::CheckingFormat);
         if (state_.StopRequested)
-            return 0;
+            return Stopped();
 
         if (!reader_.Open(surface_.UpdateFileName())) {
+            Verdict = TFormatVerdict::Unreadable;
             ShowStatus(FileTexts::ProblemReading);
             surface_.ReportBox(FileTexts::CouldNotBeRead, FileTexts::FileErrorTitle, TBoxIcon::Warning);
             return 0;
@@ -82,10 +86,13 @@ public:
         }
         reader_.Close();
 
-        if (headerSeen && dataSeen && endSeen)
+        if (headerSeen && dataSeen && endSeen) {
+            Verdict = TFormatVerdict::Usable;
             return records;
+        }
         // The file ended inside its last record, or held no data record: said on the status
         // line only.
+        Verdict = TFormatVerdict::NotValid;
         ShowStatus(FileTexts::ProblemFormat);
         return 0;
     }
@@ -114,12 +121,14 @@ private:
 
     int Stopped()
     {
+        Verdict = TFormatVerdict::Stopped;
         reader_.Close();
         return 0;
     }
 
     int FormatError(const QString &text)
     {
+        Verdict = TFormatVerdict::NotValid;
         reader_.Close();
         ShowStatus(FileTexts::ProblemFormat);
         surface_.ReportBox(text, FileTexts::FormatErrorTitle, TBoxIcon::Warning);
@@ -137,18 +146,31 @@ private:
 
 } // namespace
 
-int CheckUpdateFileFormat(TOperatorSurface &surface, TWizardState &state, TRecordVariant variant)
+TFormatCheckResult CheckUpdateFileFormatWithVerdict(TOperatorSurface &surface, TWizardState &state,
+                                                    TRecordVariant variant)
 {
+    TFormatCheckResult result;
     try {
         TFormatCheck check(surface, state, variant);
-        return check.Run();
+        result.Records = check.Run();
+        result.Verdict = check.Verdict;
+        return result;
+    } catch (const TReadFailure &) {
+        result.Verdict = TFormatVerdict::Unreadable;
     } catch (...) {
-        // A failure on the way (the file could not be read to its end, the surface failed):
-        // the file cannot be used. Only the file warning label says so.
-        try {
-            surface.SetFileWarning(FileTexts::FileNotFound);
-        } catch (...) {
-        }
-        return 0;
+        result.Verdict = TFormatVerdict::Failed;
     }
+    // A failure on the way (the file could not be read to its end, the surface failed): the
+    // file cannot be used. Only the file warning label says so.
+    try {
+        surface.SetFileWarning(FileTexts::FileNotFound);
+    } catch (...) {
+    }
+    result.Records = 0;
+    return result;
+}
+
+int CheckUpdateFileFormat(TOperatorSurface &surface, TWizardState &state, TRecordVariant variant)
+{
+    return CheckUpdateFileFormatWithVerdict(surface, state, variant).Records;
 }

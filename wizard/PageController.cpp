@@ -1,7 +1,7 @@
 #include "seriallink/LinkTexts.h"
 #include "wizard/PageController.h"
 
-#include "protocols/UpdateFlows.h"
+#include "protocols/UpdateEngine.h"
 #include "updatefile/FileNameRules.h"
 #include "updatefile/FormatCheck.h"
 #include "wizard/Brand.h"
@@ -23,9 +23,7 @@ TWizard::TWizard(TWizardWindow &window, TLink &link, bool offerBrandChoice)
     Hooks.CheckFormat = [](TLink &link, TRecordVariant variant) {
         return CheckUpdateFileFormat(link.Surface, link.State, variant);
     };
-    Hooks.UpdateMode = UpdateModeFlow;
-    Hooks.ResistorMonitor = ResistorMonitorFlow;
-    Hooks.CommsModule = CommsModuleFlow;
+    Hooks.RunUpdate = ::RunUpdate;
 }
 
 void TWizard::FormCreate()
@@ -256,19 +254,9 @@ bool TWizard::BeginUpdate()
     window_.SetExitCaption(Text(WizardTexts::StopCaption));
     window_.SetBackEnabled(false);
     try {
-        if (const TUnitType *unit = FindUnitType(state_.SelectedUnit)) {
-            switch (unit->Flow) {
-            case TUpdateFlowKind::CommsModule:
-                Hooks.CommsModule(link_);
-                break;
-            case TUpdateFlowKind::UpdateMode:
-                Hooks.UpdateMode(link_);
-                break;
-            case TUpdateFlowKind::ResistorMonitor:
-                Hooks.ResistorMonitor(link_);
-                break;
-            }
-        }
+        // The flow shows the technician how it ended; the window has no use for the outcome.
+        if (const TUnitType *unit = FindUnitType(state_.SelectedUnit))
+            Hooks.RunUpdate(link_, *unit);
     } catch (...) {
         // The flows report their own failures; one that escapes must still end the update
         // state, or Stop and close would be caught in it for good.

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "protocols/UpdateOutcome.h"
 #include "seriallink/LinkPrimitives.h"
 #include "updatefile/UnitCatalogue.h"
 
@@ -69,9 +70,8 @@ struct TWizardHooks {
     // Runs the open-file dialog: the chosen file's path, or an empty text for Cancel.
     std::function<QString()> ChooseFile;
     std::function<int(TLink &, TRecordVariant)> CheckFormat;
-    std::function<bool(TLink &)> UpdateMode;
-    std::function<bool(TLink &)> ResistorMonitor;
-    std::function<bool(TLink &)> CommsModule;
+    // Runs the update for the selected unit type's row (the engine's RunUpdate).
+    std::function<TUpdateOutcome(TLink &, const TUnitType &)> RunUpdate;
 };
 
 // The wizard's page controller: which page shows what, Next and Back, the port-and-file page,

@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QTemporaryDir>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "unitsim/InProcessPort.h"
 #include "unitsim/UnitFamilies.h"
 #include "unitsim/VirtualClock.h"
+#include "updatefile/UnitCatalogue.h"
 
 enum class TFlowKind { Monitor, Module };
 
@@ -169,10 +171,21 @@ public:
         Once([this, bytes] { return !Port.Writes.isEmpty() && Port.Writes.last() == bytes; }, std::move(then));
     }
 
+    // The flow for the first catalogue row of the kind's family; true when it completed.
     bool Run()
     {
-        return Kind == TFlowKind::Monitor ? ResistorMonitorFlow(Link) : CommsModuleFlow(Link);
+        const TUpdateFlowKind flow =
+            Kind == TFlowKind::Monitor ? TUpdateFlowKind::ResistorMonitor : TUpdateFlowKind::CommsModule;
+        for (const TUnitType &unit : UnitCatalogue())
+            if (unit.Flow == flow) {
+                Outcome = Kind == TFlowKind::Monitor ? ResistorMonitorFlow(Link, unit) : CommsModuleFlow(Link, unit);
+                return Outcome.IsCompleted();
+            }
+        throw std::logic_error("no unit type in the catalogue for " + KindName(Kind));
     }
+
+    // How the last run ended.
+    TUpdateOutcome Outcome;
 
     // The writes after the bootloader and the contact request.
     QList<QByteArray> RecordWrites() const { return Port.Writes.mid(3); }

@@ -16,6 +16,7 @@
 #include <functional>
 #include <ostream>
 #include <stdexcept>
+#include <string>
 
 #include "protocols/UpdateFlows.h"
 #include "seriallink/LinkPrimitives.h"
@@ -132,20 +133,28 @@ struct TRig {
         };
     }
 
+    // How the last run ended.
+    TUpdateOutcome Outcome;
+
     EraseResult RunContactAndErase()
     {
         Port.SetBaudRate(br57600);
         Port.OpenPort();
-        const EraseResult result = ContactAndErase(Link);
+        const TEraseStage stage = ContactAndErase(Link);
         EndedAt = Clock.TickCount();
-        return result;
+        Outcome = stage.Outcome;
+        return stage.Result;
     }
 
+    // The flow for the catalogue row of State.SelectedUnit; true when it completed.
     bool RunUpdateModeFlow()
     {
-        const bool ok = UpdateModeFlow(Link);
+        const TUnitType *unit = FindUnitType(State.SelectedUnit);
+        if (!unit)
+            throw std::invalid_argument("no unit type " + std::to_string(State.SelectedUnit));
+        Outcome = UpdateModeFlow(Link, *unit);
         EndedAt = Clock.TickCount();
-        return ok;
+        return Outcome.IsCompleted();
     }
 
     // Statuses, boxes, questions and writes in the order they happened, each followed by the

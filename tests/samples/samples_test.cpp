@@ -240,12 +240,12 @@ TEST_P(SampleFile, UpdatesASimulatedUnitOfItsFamilyWithExactlyItsContents)
     int linesSent = 0;
     switch (type->Flow) {
     case TUpdateFlowKind::UpdateMode:
-        ok = UpdateModeFlow(link);
+        ok = UpdateModeFlow(link, *type).IsCompleted();
         EXPECT_EQ(updateModeUnit.Accepted, lines) << "every line, header and end record included";
         linesSent = GetParam().DataRecords + 1; // the header counts, the end record does not
         break;
     case TUpdateFlowKind::ResistorMonitor: {
-        ok = ResistorMonitorFlow(link);
+        ok = ResistorMonitorFlow(link, *type).IsCompleted();
         QMap<int, quint8> program;
         for (const QByteArray &line : lines) {
             TRecord rec;
@@ -261,7 +261,7 @@ TEST_P(SampleFile, UpdatesASimulatedUnitOfItsFamilyWithExactlyItsContents)
         break;
     }
     case TUpdateFlowKind::CommsModule: {
-        ok = CommsModuleFlow(link);
+        ok = CommsModuleFlow(link, *type).IsCompleted();
         QList<QByteArray> records;
         for (const QByteArray &line : lines)
             if (line.startsWith("S1"))

@@ -13,6 +13,22 @@
 
 namespace {
 
+// What a stand-in for the engine returns.
+TUpdateOutcome Ended(TOutcomeKind kind)
+{
+    TUpdateOutcome outcome;
+    outcome.Kind = kind;
+    return outcome;
+}
+TUpdateOutcome Completed()
+{
+    return Ended(TOutcomeKind::Completed);
+}
+TUpdateOutcome Stopped()
+{
+    return Ended(TOutcomeKind::Stopped);
+}
+
 // Names of the controls visible in the picture column.
 QStringList VisiblePictures(const TWindowRig &rig)
 {
@@ -140,10 +156,10 @@ TEST(WizardPages, EachPageShowsItsPanelPictureAndButtons)
     EXPECT_EQ(Buttons(rig), QStringLiteral("< Back | Begin | Exit"));
     EXPECT_EQ(rig.Control<QProgressBar>("ProgressBar1")->value(), 0);
 
-    rig.window->Hooks().UpdateMode = [&](TLink &link) {
+    rig.window->Hooks().RunUpdate = [&](TLink &link, const TUnitType &) {
         link.Surface.SetLinesSent(QStringLiteral("11"));
         link.Surface.SetStatusText(QStringLiteral("the flow's last status"));
-        return true;
+        return Completed();
     };
     rig.Next();
     EXPECT_EQ(rig.State().CurrentPage, 5);
@@ -202,33 +218,21 @@ TEST(ProductChoiceKeepsTheCode, WhenNoProductIsSelected)
 }
 
 // Which flow Begin runs for a unit type.
-struct TFlowCase {
-    int Unit;
-    const char *Flow;
-};
+class FlowChoice : public ::testing::TestWithParam<int> {};
 
-class FlowChoice : public ::testing::TestWithParam<TFlowCase> {};
-
-TEST_P(FlowChoice, BeginRunsExactlyTheUnitsFlow)
+TEST_P(FlowChoice, BeginRunsTheUpdateOnceWithTheSelectedUnitsRow)
 {
     TWindowRig rig;
-    QStringList ran;
-    rig.window->Hooks().UpdateMode = [&](TLink &) { return ran << "update mode", true; };
-    rig.window->Hooks().ResistorMonitor = [&](TLink &) { return ran << "resistor monitor", true; };
-    rig.window->Hooks().CommsModule = [&](TLink &) { return ran << "comms module", true; };
-    rig.State().SelectedUnit = GetParam().Unit;
+    QList<const TUnitType *> ran;
+    rig.window->Hooks().RunUpdate = [&](TLink &, const TUnitType &unit) { return ran << &unit, Completed(); };
+    rig.State().SelectedUnit = GetParam();
     rig.window->ShowPage(4);
     rig.State().CurrentPage = 4;
     EXPECT_TRUE(rig.window->MovePage(TDirection::Next));
-    EXPECT_EQ(ran, QStringList{QString::fromLatin1(GetParam().Flow)});
+    EXPECT_EQ(ran, QList<const TUnitType *>{FindUnitType(GetParam())});
 }
 
-INSTANTIATE_TEST_SUITE_P(AllUnitTypes, FlowChoice,
-                         ::testing::Values(TFlowCase{1, "update mode"}, TFlowCase{2, "update mode"},
-                                           TFlowCase{6, "update mode"}, TFlowCase{11, "update mode"},
-                                           TFlowCase{12, "update mode"}, TFlowCase{16, "update mode"},
-                                           TFlowCase{3, "resistor monitor"}, TFlowCase{13, "resistor monitor"},
-                                           TFlowCase{4, "comms module"}, TFlowCase{5, "comms module"}));
+INSTANTIATE_TEST_SUITE_P(AllUnitTypes, FlowChoice, ::testing::Values(1, 2, 6, 11, 12, 16, 3, 13, 4, 5));
 
 // Walks to the summary page with a valid file and a free port.
 void WalkToSummary(TWindowRig &rig, const QString &product = QStringLiteral("TVR-4200 Motor Protection Relay"))
@@ -245,7 +249,7 @@ TEST(UpdateGuards, StopAndCloseDuringTheFlowOnlyAskItToStop)
     TWindowRig rig(false, {"COM1"});
     WalkToSummary(rig);
     int runs = 0;
-    rig.window->Hooks().UpdateMode = [&](TLink &link) {
+    rig.window->Hooks().RunUpdate = [&](TLink &link, const TUnitType &) {
         ++runs;
         EXPECT_TRUE(rig.State().UpdateActive);
         EXPECT_EQ(Buttons(rig), QStringLiteral("(off)< Back | (off)Begin | Stop"));
@@ -255,7 +259,7 @@ TEST(UpdateGuards, StopAndCloseDuringTheFlowOnlyAskItToStop)
         EXPECT_FALSE(rig.window->close());
         EXPECT_TRUE(link.State.StopRequested);
         EXPECT_TRUE(rig.window->isVisible());
-        return false;
+        return Stopped();
     };
     rig.Next();
     EXPECT_EQ(runs, 1);
@@ -271,7 +275,7 @@ TEST(UpdateGuards, StopAndCloseDuringTheFlowOnlyAskItToStop)
         ADD_FAILURE() << "checked again";
         return 0;
     };
-    rig.window->Hooks().UpdateMode = [&](TLink &) { return ++runs, true; };
+    rig.window->Hooks().RunUpdate = [&](TLink &, const TUnitType &) { return ++runs, Completed(); };
     rig.Back();
     rig.Next();
     EXPECT_EQ(runs, 2);
@@ -323,7 +327,7 @@ TEST(UpdateGuards, ACheckOrFlowThatFailsOutrightStillGivesTheWindowBack)
     rig.window->Hooks().CheckFormat = [](TLink &, TRecordVariant) { return 3; };
     rig.Next();
     ASSERT_EQ(rig.State().CurrentPage, 4);
-    rig.window->Hooks().UpdateMode = [](TLink &link) -> bool {
+    rig.window->Hooks().RunUpdate = [](TLink &link, const TUnitType &) -> TUpdateOutcome {
         link.State.StopRequested = true;
         throw std::runtime_error("port vanished");
     };
@@ -341,10 +345,10 @@ TEST(UpdateGuards, HelpWorksWhileAFlowRuns)
     QStringList opened;
     rig.window->HelpProgramFolder = [] { return QStringLiteral("/opt/varnel/"); };
     rig.window->HelpOpener = [&](const QString &path) { return opened << path, 42; };
-    rig.window->Hooks().UpdateMode = [&](TLink &link) {
+    rig.window->Hooks().RunUpdate = [&](TLink &link, const TUnitType &) {
         rig.Button("ButtonHelp")->click();
         EXPECT_FALSE(link.State.StopRequested);
-        return true;
+        return Completed();
     };
     rig.Next();
     EXPECT_EQ(opened, QStringList{QStringLiteral("/opt/varnel/help") + QDir::separator() + QStringLiteral("index.html")});
