@@ -34,8 +34,9 @@ void ExpectWellFormedStream(const TCliResult &r, const QStringList &ports)
     static const QStringList kinds = {"status", "box", "question", "answer", "progress", "outcome", "summary"};
     for (const QJsonObject &e : events) {
         EXPECT_TRUE(kinds.contains(e.value("event").toString())) << e.value("event").toString().toStdString();
-        if (e.value("event").toString() != "summary")
+        if (e.value("event").toString() != "summary") {
             EXPECT_TRUE(ports.contains(e.value("port").toString())) << e.value("port").toString().toStdString();
+        }
     }
     EXPECT_EQ(events.last().value("event").toString(), "summary");
     EXPECT_EQ(events.last().value("exitCode").toInt(), r.ExitCode);
