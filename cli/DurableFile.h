@@ -10,7 +10,13 @@
 // reason in error (when given) when the file could not be opened, written or flushed.
 bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error);
 
-// The reasons AppendWhole gives: %1 the file, %2 what the system said.
+// Appends line and a line feed like AppendWhole. When the file ends inside a line (a write cut
+// short by a crash or a full disk), a line feed goes first, so that the new line is never glued
+// to the cut one. Appenders that come through here take turns on an advisory lock of the file,
+// so that the look at its last byte and the write are one step.
+bool AppendLine(const QString &path, const QByteArray &line, QString *error);
+
+// The reasons both give: %1 the file, %2 what the system said.
 namespace DurableFileTexts {
 inline constexpr char NoFileName[] = "no file named to append to";
 inline constexpr char CannotOpen[] = "cannot open %1: %2";

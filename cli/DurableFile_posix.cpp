@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,9 +49,57 @@ int FsyncRetried(int fd)
     return rc;
 }
 
-} // namespace
+// Waits for the file's advisory lock. A file system without locks still gets the line: the lock
+// only keeps the look at the last byte and the write together.
+void LockRetried(int fd)
+{
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
 
-bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error)
+// True when the file holds something whose last byte is not a line feed. Read through a
+// descriptor of its own: the one for appending may not read.
+bool EndsInsideALine(const QByteArray &name, int appendFd)
+{
+    struct stat st {};
+    if (::fstat(appendFd, &st) != 0 || st.st_size <= 0)
+        return false;
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char last = '\n';
+    ssize_t got;
+    do {
+        got = ::pread(fd, &last, 1, st.st_size - 1);
+    } while (got < 0 && errno == EINTR);
+    ::close(fd);
+    return got == 1 && last != '\n';
+}
+
+// Writes all of bytes; only a write cut short by a signal or by the system is continued with the
+// rest. False with errno set.
+bool WriteAll(int fd, const QByteArray &bytes)
+{
+    const char *rest = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t wrote = ::write(fd, rest, size_t(left));
+        if (wrote < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (wrote == 0) { // nothing taken and no reason given: do not spin
+            errno = EIO;
+            return false;
+        }
+        rest += wrote;
+        left -= qsizetype(wrote);
+    }
+    return true;
+}
+
+bool Append(const QString &path, const QByteArray &bytes, bool closeCutLine, QString *error)
 {
     if (path.isEmpty()) {
         if (error)
@@ -64,38 +113,23 @@ bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error)
         SetError(error, DurableFileTexts::CannotOpen, path, errno);
         return false;
     }
+    LockRetried(fd);
 
-    // One write; only a write cut short by a signal or by the system is continued with the rest
-    // (which then goes to the end of the file as it is by then).
-    const char *rest = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t wrote = ::write(fd, rest, size_t(left));
-        if (wrote < 0) {
-            if (errno == EINTR)
-                continue;
-            const int number = errno;
-            ::close(fd);
-            SetError(error, DurableFileTexts::CannotWrite, path, number);
-            return false;
-        }
-        if (wrote == 0) { // nothing taken and no reason given: do not spin
-            ::close(fd);
-            SetError(error, DurableFileTexts::CannotWrite, path, EIO);
-            return false;
-        }
-        rest += wrote;
-        left -= qsizetype(wrote);
+    const QByteArray out = (closeCutLine && EndsInsideALine(name, fd)) ? QByteArray("\n") + bytes : bytes;
+    if (!WriteAll(fd, out)) {
+        const int number = errno;
+        ::close(fd);
+        SetError(error, DurableFileTexts::CannotWrite, path, number);
+        return false;
     }
-
     if (FsyncRetried(fd) != 0) {
         const int number = errno;
         ::close(fd);
         SetError(error, DurableFileTexts::CannotFlush, path, number);
         return false;
     }
-    // A failed close after a successful fsync loses nothing; it is not retried (the descriptor
-    // is gone either way).
+    // Closing releases the lock. A failed close after a successful fsync loses nothing; it is not
+    // retried (the descriptor is gone either way).
     ::close(fd);
 
     if (created) {
@@ -115,4 +149,16 @@ bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error)
         ::close(dirFd);
     }
     return true;
+}
+
+} // namespace
+
+bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    return Append(path, bytes, false, error);
+}
+
+bool AppendLine(const QString &path, const QByteArray &line, QString *error)
+{
+    return Append(path, line + '\n', true, error);
 }

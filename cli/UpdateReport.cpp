@@ -248,20 +248,6 @@ void PrintCsv(const std::vector<TUpdateRecord> &rows, QTextStream &out)
     }
 }
 
-// True when the file at path holds something whose last byte is not a line feed: a line cut
-// short by a crash or a full disk, which the next line must not be glued to.
-bool EndsInsideALine(const QString &path)
-{
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 size = file.size();
-    if (size <= 0 || !file.seek(size - 1))
-        return false;
-    char last = '\n';
-    return file.read(&last, 1) == 1 && last != '\n';
-}
-
 } // namespace
 
 QByteArray ReportLine(const TUpdateRecord &record)
@@ -354,12 +340,8 @@ bool AppendReportLine(const QString &path, const QByteArray &line, QString *erro
             *error = QString::fromLatin1(ReportTexts::RecordNotOneLine).arg(QDir::toNativeSeparators(path));
         return false;
     }
-    QByteArray bytes;
-    if (EndsInsideALine(path))
-        bytes += '\n'; // the cut line stays a line of its own, reported as no record
-    bytes += line;
-    bytes += '\n';
-    return AppendWhole(path, bytes, error);
+    // A line cut short before stays a line of its own, reported as no record.
+    return AppendLine(path, line, error);
 }
 
 int PrintReport(const QString &path, bool csv, QTextStream &out, QTextStream &err)

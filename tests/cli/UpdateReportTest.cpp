@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UpdateReportLine, TimesAreWrittenInUtc)
 {
     TUpdateRecord r = FullRecord();
-    r.Start = QDateTime(QDate(2026, 12, 8), QTime(23, 52, 41, 7), QTimeZone::fromSecondsAheadOfUtc(2 * 3600));
+    r.Start = QDateTime(QDate(2026, 12, 8), QTime(23, 52, 41, 7), QTimeZone(2 * 3600));
     r.End = QDateTime();
     const QJsonObject o = QJsonDocument::fromJson(ReportLine(r)).object();
     EXPECT_EQ(o.value(QLatin1String("start")).toString(), QStringLiteral("2026-12-08T21:52:41.007Z"));
@@ -349,8 +349,9 @@ TEST(UpdateReportTable, GarbageAndAHalfLineAreNamedAndSkipped)
         for (size_t col = 0; col < starts.size(); ++col) {
             SCOPED_TRACE(testing::Message() << "row " << row + 1 << ", " << titles[qsizetype(col)].toStdString());
             EXPECT_EQ(line.mid(starts[col], cells[row][qsizetype(col)].size()), cells[row][qsizetype(col)]);
-            if (col > 0)
+            if (col > 0) {
                 EXPECT_EQ(line.at(starts[col] - 1), QLatin1Char(' '));
+            }
         }
     }
 }

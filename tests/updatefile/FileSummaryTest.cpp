@@ -168,12 +168,12 @@ TEST_P(FileSummaryHash, IsTheSha256OfTheExactBytes)
 INSTANTIATE_TEST_SUITE_P(
     KnownContent, FileSummaryHash,
     ::testing::Values(
-        THashCase{"LineFeeds", "S00600004844521B\nS1070000010203F2\nS9030000FC\n",
-                  "eb59a9a6d50d021370a051054f7acf275dedac4cae235217d1fdcdaf8b236647"},
-        THashCase{"CrLf", "S00600004844521B\r\nS1070000010203F2\r\nS9030000FC\r\n",
-                  "358ef2e5c02499b5d347247c3f6683932975f3d34d588345cf67cdc91616fd81"},
-        THashCase{"CrLfNoFinalLineEnd", "S00600004844521B\r\nS1070000010203F2\r\nS9030000FC",
-                  "ec11acbe6a224d97e65074476ec65e83f12b82b197f8f1a1f28e9646855996c2"}),
+        THashCase{"LineFeeds", "S00600004844521B\nS1060000010203F3\nS9030000FC\n",
+                  "064de94879e6c15a54a840fa991541af473cfc8a53fa6246a0000944e7aa6785"},
+        THashCase{"CrLf", "S00600004844521B\r\nS1060000010203F3\r\nS9030000FC\r\n",
+                  "7cfe8f0426771465a1ddd3ae6cce581f309117bf3742e4b6de4c2ebc50d791e1"},
+        THashCase{"CrLfNoFinalLineEnd", "S00600004844521B\r\nS1060000010203F3\r\nS9030000FC",
+                  "c81ca4920f804f28aad2805cdfa17837372d134196868f6903915c3a6a6f9ec1"}),
     [](const auto &info) { return std::string(info.param.Name); });
 
 TEST(FileSummary, EmptyFileHasTheHashOfNothing)
