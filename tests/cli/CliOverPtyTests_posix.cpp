@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QSerialPort>
 #include <csignal>
+#include <sys/resource.h>
 
 #include "cli/UpdateReport.h"
 #include "updatefile/FileSummary.h"
@@ -213,6 +214,55 @@ TEST(CliCtrlC, StopsTheUpdateAndTheUnitReceivesQ)
     EXPECT_EQ(EventsOf(r.Events(), "answer").last().value("answer").toString(), "yes");
     EXPECT_EQ(EventsOf(r.Events(), "status").last().value("text").toString(), "User has stopped the update.");
     EXPECT_TRUE(summary.contains("quit: yes")) << summary.toStdString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// An unexpected error: the station has no room left for the port's thread (a stack larger than
+// the address space allows). The port's update ends before anything is sent, as unexpected, and
+// the report still gets its line.
+
+TEST(CliUnexpected, APortWhoseThreadCannotBeMadeEndsAsUnexpected)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory does not fit a limited address space";
+#endif
+    TSimUnit unit;
+    ASSERT_TRUE(unit.Start(QStringLiteral("update-mode"))) << unit.Error.toStdString();
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("station.jsonl"));
+    QStringList args = Unattended("12", Sample("T4200170.s19"), {unit.Path});
+    args << QStringLiteral("--report") << report;
+
+    QProcess cli;
+    cli.setProgram(CliPath());
+    cli.setArguments(args);
+    cli.setChildProcessModifier([] {
+        // Threads take the stack limit as their stack size; the address space cannot hold one.
+        const rlimit stack{rlim_t(1) << 30, rlim_t(1) << 30};
+        const rlimit space{rlim_t(300) << 20, rlim_t(300) << 20};
+        ::setrlimit(RLIMIT_STACK, &stack);
+        ::setrlimit(RLIMIT_AS, &space);
+    });
+    cli.start();
+    cli.closeWriteChannel();
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    TCliResult r;
+    r.ExitCode = cli.exitCode();
+    r.Out = cli.readAllStandardOutput();
+    r.Err = cli.readAllStandardError();
+    const QString summary = unit.Stop();
+
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(r.ExitCode, 1) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains("varnel-cli: the update of " + unit.Path.toUtf8() + " could not be started"))
+        << r.Err.toStdString();
+    ExpectWellFormedStream(r, {unit.Path});
+    EXPECT_EQ(OutcomeOf(r, unit.Path).value("kind").toString(), "unexpected");
+    EXPECT_TRUE(summary.contains("contact requests: 0")) << summary.toStdString();
+    const std::optional<TUpdateRecord> record = ParseReportLine(ReadAll(report).trimmed());
+    ASSERT_TRUE(record.has_value()) << ReadAll(report).toStdString();
+    EXPECT_EQ(record->Outcome, "unexpected");
+    EXPECT_EQ(record->Port, unit.Path);
 }
 
 // ---------------------------------------------------------------------------------------------
