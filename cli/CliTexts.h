@@ -70,6 +70,7 @@ inline constexpr const char *ReportAppendFailed = "the report line of %1 was not
 inline constexpr const char *PortMissing = "port %1 does not exist (ports known: %2)";
 inline constexpr const char *PortNoneKnown = "none";
 inline constexpr const char *PortBusy = "port %1 is busy: %2";
+inline constexpr const char *PortTwice = "ports %1 and %2 are one and the same line";
 inline constexpr const char *PortDenied = "port %1 cannot be opened: no permission to open it";
 inline constexpr const char *ThreadFailed = "the update of %1 could not be started";
 } // namespace CliTexts

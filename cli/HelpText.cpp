@@ -10,7 +10,8 @@ const char *const ExitCodes = R"TXT(Exit codes:
   0  completed: the unit's update completed (several ports: every unit completed);
      check: the file passed the format check
   1  unexpected error
-  2  usage: unknown option, missing argument, no terminal for a question
+  2  usage: unknown option, missing argument, no terminal for a question, a port named
+     twice (also by two names that lead to one line)
   3  unknown unit, or a unit type this build does not offer (the error names the offered ones)
   4  file problem: the update file is missing, unreadable or not valid (check rejects it);
      a report file that cannot be written or read

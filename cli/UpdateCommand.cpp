@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSysInfo>
 #include <memory>
 #include <vector>
@@ -87,6 +88,16 @@ QStringList KnownPorts()
     return names;
 }
 
+// The device a port name leads to, links followed, so that two names of one line are told as one:
+// two updates on one line would interleave their bytes and program the unit with neither file.
+QString DeviceKey(const QString &name)
+{
+    const QString location = PortDeviceLocation(name);
+    const QString canonical = QFileInfo(location).canonicalFilePath();
+    // Where the device is no file (a Windows COM port), its name is compared letter case aside.
+    return canonical.isEmpty() ? location.toUpper() : canonical;
+}
+
 // The options besides unit, file and ports that a retry takes over.
 QStringList RetryOptions(const TCliOptions &options)
 {
@@ -160,7 +171,14 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
                                  QFileInfo(options.ReportPath).isDir() ? QStringLiteral("it is a folder") : report.errorString()));
     }
 
-    // Every port there and free.
+    // Every port one line of its own, there and free.
+    QMap<QString, QString> devices;
+    for (const QString &port : options.Ports) {
+        const QString key = DeviceKey(port);
+        if (devices.contains(key))
+            return Fail(err, ExitCode::Usage, Text(CliTexts::PortTwice).arg(devices.value(key), port));
+        devices.insert(key, port);
+    }
     const QStringList known = KnownPorts();
     for (const QString &port : options.Ports) {
         const QString problem = PortProblem(port, known);

@@ -172,6 +172,19 @@ TEST(CliPort, AHeldPortIsNotAvailable)
     EXPECT_TRUE(unit.Stop().contains("contact requests: 0")) << "the unit was sent something";
 }
 
+TEST(CliPort, TwoNamesOfOneLineAreRefusedBeforeAnythingIsSent)
+{
+    TSimUnit unit;
+    ASSERT_TRUE(unit.Start(QStringLiteral("update-mode"))) << unit.Error.toStdString();
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyBench"));
+    ASSERT_TRUE(QFile::link(unit.Path, link));
+    const TCliResult r = RunCli(Unattended("12", Sample("T4200170.s19"), {unit.Path, link}));
+    EXPECT_EQ(r.ExitCode, 2) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains("are one and the same line")) << r.Err.toStdString();
+    EXPECT_TRUE(unit.Stop().contains("contact requests: 0")) << "the unit was sent something";
+}
+
 // ---------------------------------------------------------------------------------------------
 // Ctrl-C: the Stop button, answered Yes by --yes; the update-mode unit is told "Q".
 
