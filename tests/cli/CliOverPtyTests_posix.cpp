@@ -8,7 +8,12 @@
 #include <QJsonArray>
 #include <QSerialPort>
 #include <csignal>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "cli/UpdateReport.h"
 #include "updatefile/FileSummary.h"
@@ -227,6 +232,131 @@ TEST(CliCtrlC, StopsTheUpdateAndTheUnitReceivesQ)
     EXPECT_EQ(EventsOf(r.Events(), "answer").last().value("answer").toString(), "yes");
     EXPECT_EQ(EventsOf(r.Events(), "status").last().value("text").toString(), "User has stopped the update.");
     EXPECT_TRUE(summary.contains("quit: yes")) << summary.toStdString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// A technician at a terminal: varnel-cli on a terminal of its own (a pseudo-terminal in its
+// usual, line-by-line mode), Ctrl-C typed as the byte the terminal turns into SIGINT.
+
+class TTechnicianTerminal {
+public:
+    TTechnicianTerminal()
+    {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+            return;
+        slave_ = QString::fromLocal8Bit(::ptsname(master_));
+    }
+    ~TTechnicianTerminal()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    bool Ok() const { return !slave_.isEmpty(); }
+
+    // Starts varnel-cli with the terminal as its standard input, output and error, and as its
+    // controlling terminal.
+    void Start(const QStringList &args)
+    {
+        const QByteArray slave = slave_.toLocal8Bit();
+        process.setProgram(CliPath());
+        process.setArguments(args);
+        process.setChildProcessModifier([slave] {
+            ::setsid();
+            const int fd = ::open(slave.constData(), O_RDWR);
+            if (fd < 0)
+                ::_exit(127);
+            ::ioctl(fd, TIOCSCTTY, 0);
+            ::dup2(fd, 0);
+            ::dup2(fd, 1);
+            ::dup2(fd, 2);
+            if (fd > 2)
+                ::close(fd);
+        });
+        process.start();
+        process.waitForStarted(5000);
+    }
+
+    // Reads what the terminal shows until text has appeared count times, or timeoutMs.
+    bool AwaitText(const QByteArray &text, int count = 1, int timeoutMs = 20000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (Screen.count(text) < count && t.elapsed() < timeoutMs) {
+            pollfd fd{master_, POLLIN, 0};
+            if (::poll(&fd, 1, 100) > 0) {
+                char bytes[4096];
+                const ssize_t n = ::read(master_, bytes, sizeof bytes);
+                if (n <= 0)
+                    break;
+                Screen.append(bytes, n);
+            }
+        }
+        return Screen.count(text) >= count;
+    }
+
+    void Type(const QByteArray &keys) { ASSERT_EQ(::write(master_, keys.constData(), size_t(keys.size())), keys.size()); }
+
+    QProcess process;
+    QByteArray Screen;
+
+private:
+    int master_ = -1;
+    QString slave_;
+};
+
+TEST(CliTerminal, QuestionsAreAskedOnceForAllPortsAndCtrlCIsTheStopButton)
+{
+    TSimUnit units[2];
+    for (TSimUnit &unit : units)
+        ASSERT_TRUE(unit.Start(QStringLiteral("update-mode"), {QStringLiteral("--answer-delay"), QStringLiteral("30")}))
+            << unit.Error.toStdString();
+    TTechnicianTerminal terminal;
+    if (!terminal.Ok())
+        GTEST_SKIP() << "no pseudo-terminal";
+    terminal.Start({QStringLiteral("update"), QStringLiteral("--unit"), QStringLiteral("TVR-4200"), QStringLiteral("--file"),
+                    Sample("T4200170.s19"), QStringLiteral("--port"), units[0].Path, QStringLiteral("--port"),
+                    units[1].Path});
+
+    // The Begin question, once for both ports; a wrong answer asks again.
+    ASSERT_TRUE(terminal.AwaitText("Answer for all 2 ports. Yes or no? [y/n] ")) << terminal.Screen.toStdString();
+    terminal.Type("perhaps\n");
+    ASSERT_TRUE(terminal.AwaitText("Please answer y or n: "));
+    terminal.Type("y\n");
+    ASSERT_TRUE(terminal.AwaitText("[" + units[1].Path.toUtf8() + "] Updating the unit")) << terminal.Screen.toStdString();
+    EXPECT_EQ(terminal.Screen.count("Begin Update?"), 1);
+
+    // Ctrl-C, answered No: both go on.
+    QThread::msleep(300);
+    terminal.Type("\x03");
+    ASSERT_TRUE(terminal.AwaitText("Stop the update?")) << terminal.Screen.toStdString();
+    ASSERT_TRUE(terminal.AwaitText("Yes or no? [y/n] ", 2));
+    terminal.Type("n\n");
+    const qsizetype answered = terminal.Screen.size();
+    terminal.AwaitText("@never@", 1, 800);
+    EXPECT_TRUE(terminal.Screen.mid(answered).contains("/257")) << "no progress after No";
+    EXPECT_EQ(terminal.process.state(), QProcess::Running);
+
+    // Ctrl-C again, and once more while the question waits: stopped without an answer typed.
+    terminal.Type("\x03");
+    ASSERT_TRUE(terminal.AwaitText("Stop the update?", 2)) << terminal.Screen.toStdString();
+    ASSERT_TRUE(terminal.AwaitText("Yes or no? [y/n] ", 3));
+    terminal.Type("\x03");
+    ASSERT_TRUE(terminal.process.waitForFinished(20000));
+    terminal.AwaitText("@never@", 1, 300);
+    EXPECT_EQ(terminal.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(terminal.process.exitCode(), 6) << terminal.Screen.toStdString();
+    EXPECT_EQ(terminal.Screen.count("Stop the update?\r\nWARNING"), 2) << "asked once per Ctrl-C for both ports";
+    EXPECT_TRUE(terminal.Screen.contains("Stop the update? -> yes (ctrl-c)"));
+    EXPECT_TRUE(terminal.Screen.contains("Failed: " + units[0].Path.toUtf8() + ", " + units[1].Path.toUtf8()));
+    for (TSimUnit &unit : units) {
+        const QString summary = unit.Stop();
+        EXPECT_TRUE(summary.contains("quit: yes")) << summary.toStdString();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
