@@ -205,7 +205,8 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
 
     TUpdateConsole::TSettings settings;
     settings.Json = options.Json;
-    settings.Redraw = !options.Json && StdoutIsTerminal() && EnableTerminalEscapes();
+    settings.OutIsTerminal = StdoutIsTerminal();
+    settings.Redraw = !options.Json && settings.OutIsTerminal && EnableTerminalEscapes();
     settings.CanAsk = canAsk;
     settings.Yes = options.Yes;
     settings.Restart = options.Restart;

@@ -247,8 +247,8 @@ bool TUpdateConsole::AskTerminal(int port, TQuestion kind, const QString &title,
         return false;
     }
     // The question goes where a person reads it: standard error when standard output carries
-    // the JSON events.
-    QTextStream &to = settings_.Json ? err_ : out_;
+    // the JSON events or goes to a file or another program.
+    QTextStream &to = settings_.Json || !settings_.OutIsTerminal ? err_ : out_;
     asking_ = true;
     ClearRows();
     to << '\n' << title << '\n' << text << '\n';

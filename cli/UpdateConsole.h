@@ -25,7 +25,8 @@ class TUpdateConsole : public QObject {
 public:
     struct TSettings {
         bool Json = false;
-        bool Redraw = false;  // standard output is a terminal: progress drawn in place
+        bool OutIsTerminal = false; // standard output is a terminal
+        bool Redraw = false;  // ... and takes escape sequences: progress drawn in place
         bool CanAsk = false;  // standard input is a terminal: questions asked there
         bool Yes = false;     // --yes: the Begin and Stop questions answered Yes
         std::optional<bool> Restart; // --restart yes|no

@@ -83,6 +83,7 @@ TUpdateConsole::TSettings Terminal()
 {
     TUpdateConsole::TSettings s;
     s.CanAsk = true;
+    s.OutIsTerminal = true;
     return s;
 }
 
@@ -245,6 +246,18 @@ TEST(UpdateConsoleQuestions, BeginIsAskedOnceForAllPorts)
     EXPECT_EQ(rig.Reads, 2);
     EXPECT_EQ(rig.Out.count(FlowTexts::UpdateModeQuestion), 1);
     EXPECT_TRUE(rig.Out.contains(QStringLiteral("Answer for all 3 ports.")));
+}
+
+TEST(UpdateConsoleQuestions, AreAskedOnStandardErrorWhenStandardOutputIsNoTerminal)
+{
+    TUpdateConsole::TSettings s = Terminal();
+    s.OutIsTerminal = false; // output piped into a log, the technician at the keyboard
+    TConsoleRig rig(s, 1);
+    rig.Script = {Line("y")};
+    EXPECT_TRUE(rig.Console->Ask(0, BeginTitle, FlowTexts::UpdateModeQuestion));
+    EXPECT_TRUE(rig.Err.contains(FlowTexts::UpdateModeQuestion));
+    EXPECT_TRUE(rig.Err.contains(QStringLiteral("[y/n]")));
+    EXPECT_FALSE(rig.Out.contains(QStringLiteral("[y/n]")));
 }
 
 TEST(UpdateConsoleQuestions, ARestartAnsweredNoIsNoForEveryPort)
