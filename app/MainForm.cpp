@@ -13,8 +13,11 @@
 
 #include "app/MessageBoxes.h"
 #include "app/OpenDialog.h"
+#include "app/Picture.h"
+#include "app/WindowTexts.h"
 #include "seriallink/TComPort.h"
 #include "ui_MainForm.h"
+#include "updatefile/UnitCatalogue.h"
 #include "wizard/Brand.h"
 #include "wizard/WelcomeText.h"
 
@@ -84,9 +87,8 @@ TMainF::TMainF(bool offerBrandChoice, TCustomComPort *port, TLinkClock *clock, Q
 
     OpenDialog1 = new TOpenDialog(this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    OpenDialog1->Title = QString::fromUtf8("Choose an update file");
-    // Update files come as .s19 and .S19; a desktop's own dialog matches patterns case by case.
-    OpenDialog1->Filter = QString::fromUtf8("S19 Files (*.s19 *.S19)");
+    OpenDialog1->Title = QString::fromUtf8(WindowTexts::OpenDialogTitle);
+    OpenDialog1->Filter = QString::fromUtf8(WindowTexts::OpenDialogFilter);
 
     if (!port) {
         ownPort_ = std::make_unique<TComPort>();
@@ -103,7 +105,7 @@ TMainF::TMainF(bool offerBrandChoice, TCustomComPort *port, TLinkClock *clock, Q
     wizard_->Hooks.ChooseFile = [this] { return OpenDialog1->Execute(this) ? OpenDialog1->FileName : QString(); };
 
     ui->StatusBar1->setFixedHeight(19);
-    SetStatusText(QStringLiteral("Ready"));
+    SetStatusText(QString::fromUtf8(WindowTexts::DesignStatus));
     gaugeColour_ = BrandLook(SelectedBrand).GaugeColour;
     ApplyGaugeColour();
 
@@ -234,11 +236,21 @@ void TMainF::FocusOn(QWidget *widget)
         widget->setFocus(Qt::MouseFocusReason);
 }
 
+QList<QWidget *> TMainF::BrandPictures(int brand) const
+{
+    QList<QWidget *> pictures;
+    if (TPicture *group = findChild<TPicture *>(BrandLook(brand).GroupPicture))
+        pictures << group;
+    for (const TUnitType &unit : UnitCatalogue())
+        if (unit.Brand == brand)
+            if (TPicture *picture = findChild<TPicture *>(unit.Picture))
+                pictures << picture;
+    return pictures;
+}
+
 QList<QWidget *> TMainF::Pictures() const
 {
-    return {ui->ImageGroup,   ui->Image_TV_Group, ui->ImageKTR,       ui->ImageKLN40,
-            ui->ImageDWN40,   ui->Image770,       ui->ImageKLN12B,    ui->ImageDWN12,
-            ui->Image_TV_KTR, ui->Image_TV_KLN40, ui->Image_TV_DWN40, ui->Image_TV_770};
+    return BrandPictures(FirstBrand) + BrandPictures(SecondBrand);
 }
 
 QList<QWidget *> TMainF::PagePanels() const
@@ -305,11 +317,9 @@ void TMainF::ArrangeControls()
 
     const int secondBrandTop = Bottom(ui->Image_TVHeader) + LayoutGap;
     const int firstBrandTop = ui->Image_Header->y() + ui->Image_TVHeader->height() + LayoutGap;
-    for (QWidget *picture : {ui->Image_TV_Group, ui->Image_TV_KTR, ui->Image_TV_KLN40, ui->Image_TV_DWN40,
-                             ui->Image_TV_770})
+    for (QWidget *picture : BrandPictures(SecondBrand))
         picture->setGeometry(LayoutMargin, secondBrandTop, picture->width(), PageHeight);
-    for (QWidget *picture :
-         {ui->ImageGroup, ui->ImageKTR, ui->ImageKLN40, ui->ImageDWN40, ui->Image770, ui->ImageKLN12B, ui->ImageDWN12})
+    for (QWidget *picture : BrandPictures(FirstBrand))
         picture->setGeometry(LayoutMargin, firstBrandTop, picture->width(), PageHeight);
 
     const int pageLeft = pictureWidth + 20;

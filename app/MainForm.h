@@ -138,6 +138,9 @@ protected:
 private:
     static void FocusOn(QWidget *widget);
     void ApplyGaugeColour();
+    // The pictures of the picture column: of one brand (its group picture, then the picture of
+    // each of its unit types as the catalogue names them), and of both.
+    QList<QWidget *> BrandPictures(int brand) const;
     QList<QWidget *> Pictures() const;
     QList<QWidget *> PagePanels() const;
 

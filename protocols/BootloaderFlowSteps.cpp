@@ -1,63 +1,21 @@
 #include "protocols/BootloaderFlowSteps.h"
 
-#include <QFileInfo>
 #include <limits>
-#include <stdexcept>
 
 #include "protocols/FlowTexts.h"
 #include "updatefile/HexDigit.h"
-#include "updatefile/FormatCheck.h"
 
 namespace BootloaderFlowSteps {
 
-bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file, TUpdateOutcome &ended)
+bool StartUpdate(TLink &link, const TFlowStart &start, TBootloaderImage image, TFlowResources &held,
+                 TUpdateOutcome &ended)
 {
-    TOperatorSurface &surface = link.Surface;
     const TFlowRun run(link);
-    link.PortFailed = false;
-
-    link.ShowStatus(FlowTexts::Ready, 0);
-    surface.SetGaugeMaximum(100);
-    surface.SetGaugePosition(0);
-
-    if (!link.ProbeSelectedPort()) {
-        surface.ReportBox(FlowTexts::PortGone, FlowTexts::PortGoneTitle, TBoxIcon::Warning);
-        ended = run.PortNotAvailable();
+    if (!StartFlow(link, start, held, ended))
         return false;
-    }
 
-    link.ComPort.SetBaudRate(start.BaudRate);
-    link.ComPort.OpenPort();
-
-    const QString fileName = surface.UpdateFileName();
-    if (!QFileInfo(fileName).isFile()) {
-        ClosePort(link);
-        surface.ReportBox(FlowTexts::FileGone, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
-        ended = run.FileProblem(TFileProblem::Gone);
-        return false;
-    }
-
-    if (!surface.AskYesNo(start.Question, FlowTexts::BeginTitle)) {
-        ClosePort(link);
-        link.ShowStatus(LinkTexts::UserStopped, 0);
-        ended = run.Stopped();
-        return false;
-    }
-
-    const TFormatCheckResult check = CheckUpdateFileFormatWithVerdict(link.Surface, link.State, start.Variant);
-    const int records = check.Records;
-    if (records == 0) {
-        link.ShowStatus(link.State.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
-        ClosePort(link);
-        ended = run.FormatRejected(check.Verdict);
-        return false;
-    }
-    surface.SetGaugeMaximum(records);
-    surface.SetGaugePosition(0);
-
-    link.ComPort.PurgeQueues(true, true);
-    if (!SendBootloader(link, start.Image)) {
-        ClosePort(link);
+    if (!SendBootloader(link, image)) {
+        held.ClosePort();
         link.ShowStatus(link.State.StopRequested ? FlowTexts::BootloaderStopped : FlowTexts::BootloaderFailed, 0);
         ended = link.State.StopRequested ? run.Stopped() : run.LinkFailed();
         return false;
@@ -68,7 +26,7 @@ bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file, TU
     link.ComPort.PurgeQueues(true, true);
     if (!link.SendChar('.')) {
         link.ShowStatus(LinkTexts::SendFailed, 1);
-        ClosePort(link);
+        held.ClosePort();
         ended = run.LinkFailed();
         return false;
     }
@@ -76,34 +34,12 @@ bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file, TU
     const QByteArray answer = link.ReceiveChar(5, &timedOut);
     if (answer != ".") {
         link.ShowStatus(FlowTexts::NoContact, 1);
-        ClosePort(link);
+        held.ClosePort();
         ended = run.Answer(answer, timedOut, TNoAnswerStage::Bootloader);
         return false;
     }
 
-    link.ShowStatus(FlowTexts::Updating, 0);
-
-    if (!file.Open(fileName)) {
-        ReportFileUnreadable(link);
-        ClosePort(link);
-        ended = run.FileProblem(TFileProblem::Unreadable);
-        return false;
-    }
-    return true;
-}
-
-void ClosePort(TLink &link)
-{
-    try {
-        link.ComPort.ClosePort();
-    } catch (...) {
-    }
-}
-
-void CloseAll(TLink &link, TTextLineReader &file)
-{
-    file.Close();
-    ClosePort(link);
+    return OpenForSending(link, held, run, ended);
 }
 
 TLineKind ClassifyLine(const QByteArray &line, bool &headerSeen)
@@ -138,31 +74,19 @@ bool StopConfirmedAtPass(TLink &link)
     return false;
 }
 
-void ReportEarlyEnd(TLink &link, TTextLineReader &file)
-{
-    CloseAll(link, file);
-    link.Surface.ReportBox(FlowTexts::EofBox, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
-    link.ShowStatus(FlowTexts::EofStatus, 0);
-}
-
-void ReportFileUnreadable(TLink &link)
-{
-    link.ShowStatus(FlowTexts::FileUnreadableStatus, 0);
-    link.Surface.ReportBox(FlowTexts::FileUnreadable, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
-}
-
-TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, QByteArray &line,
+TNextLine NextRecordLine(TLink &link, TFlowResources &held, bool &headerSeen, QByteArray &line,
                          const TFlowRun &run, TUpdateOutcome &ended)
 {
+    TTextLineReader &file = held.File;
     for (;;) {
         // The file ends before its end record: it is not the file that was checked.
         if (file.Eof()) {
-            ReportEarlyEnd(link, file);
+            ReportEarlyEnd(link, held);
             ended = run.FileProblem(TFileProblem::NotValid);
             return TNextLine::Ended;
         }
         if (StopConfirmedAtPass(link)) {
-            CloseAll(link, file);
+            held.CloseAll();
             link.ShowStatus(LinkTexts::UserStopped, 0);
             ended = run.Stopped();
             return TNextLine::Ended;
@@ -173,7 +97,7 @@ TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, Q
         // it was checked: what would go out is not the file that was checked.
         qint64 fullLength = 0;
         if (!file.ReadLine(line, &fullLength) || fullLength > line.size()) {
-            CloseAll(link, file);
+            held.CloseAll();
             ReportFileUnreadable(link);
             ended = run.FileProblem(TFileProblem::Unreadable);
             return TNextLine::Ended;
@@ -205,17 +129,17 @@ void CountRecord(TLink &link, qint64 &count, int &dotPhase)
     link.Surface.SetLinesSent(QString::number(count));
 }
 
-TUpdateOutcome FinishUpdate(TLink &link, TTextLineReader &file, const TFlowRun &run)
+TUpdateOutcome FinishUpdate(TLink &link, TFlowResources &held, const TFlowRun &run)
 {
     link.ComPort.PurgeQueues(true, true);
     if (!link.SendChar('!')) {
         link.ShowStatus(LinkTexts::SendFailed, 1);
-        CloseAll(link, file);
+        held.CloseAll();
         return run.LinkFailed();
     }
     bool timedOut = false;
     const QByteArray answer = link.ReceiveChar(5, &timedOut);
-    CloseAll(link, file);
+    held.CloseAll();
     if (answer == "s" && link.State.StopRequested) {
         link.ShowStatus(LinkTexts::UserStopped, 0);
         return run.StopResult();
@@ -227,12 +151,6 @@ TUpdateOutcome FinishUpdate(TLink &link, TTextLineReader &file, const TFlowRun &
     }
     link.ShowStatus(FlowTexts::WrongResponse, 0);
     return run.Answer(answer, timedOut, TNoAnswerStage::End);
-}
-
-void ReportUnexpected(TLink &link)
-{
-    ClosePort(link);
-    link.ShowStatus(FlowTexts::Unexpected, 0);
 }
 
 } // namespace BootloaderFlowSteps

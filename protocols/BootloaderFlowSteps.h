@@ -4,33 +4,20 @@
 #include <QString>
 
 #include "protocols/FlowRun.h"
+#include "protocols/FlowStart.h"
 #include "protocols/UpdateFlows.h"
-#include "updatefile/TextLineReader.h"
 
 // The steps that the resistor-monitor and communications-module flows share: both load a RAM
 // bootloader, make contact with it, send the update file's S1 records in their own way and end
 // with the "!" exchange.
 namespace BootloaderFlowSteps {
 
-// What differs between the two flows before the records go out.
-struct TFlowStart {
-    TBaudRate BaudRate;
-    QString Question;        // the "Begin Update?" question
-    TRecordVariant Variant;  // of the format check, from the unit type's row
-    TBootloaderImage Image;
-};
-
-// From "Ready." to the open update file: probe and open the port, confirm, check the file,
-// download the bootloader, make contact and open the file. True when the record phase may
-// begin, with the port and the file open and the gauge's maximum set. False when the flow
-// has ended: the outcome is reported, the port is closed and ended says how it ended.
-bool StartUpdate(TLink &link, const TFlowStart &start, TTextLineReader &file, TUpdateOutcome &ended);
-
-// Closes the port; a failure to close is of no further interest on the way out.
-void ClosePort(TLink &link);
-
-// Closes the update file and the port.
-void CloseAll(TLink &link, TTextLineReader &file);
+// From the shared start to the open update file: the bootloader downloaded, contact made with
+// it and the file opened. True when the record phase may begin, with the port and the file open
+// and the gauge's maximum set. False when the flow has ended: the outcome is reported, the port
+// is closed and ended says how it ended.
+bool StartUpdate(TLink &link, const TFlowStart &start, TBootloaderImage image, TFlowResources &held,
+                 TUpdateOutcome &ended);
 
 // Lines before the first header line ("S0") play no part in an update; from the header on,
 // a line's first two characters, compared case-sensitively, say what it is.
@@ -45,18 +32,12 @@ int DigitAt(const QByteArray &line, int position);
 // technician chose to stop (the caller ends the flow); on No, StopRequested is cleared.
 bool StopConfirmedAtPass(TLink &link);
 
-// The update file cannot be read (any more): the status line, then the File Error box.
-void ReportFileUnreadable(TLink &link);
-
-// The file ran out before its end record: closes everything and reports it.
-void ReportEarlyEnd(TLink &link, TTextLineReader &file);
-
 // The head of the record loop, pass by pass until a line matters: end of file (reported), the
 // Stop question (Yes: closes and reports), the window's events, the next line. Data: an S1 line
 // is in line, to be sent. End: the first S9 line, never sent. Ended: the flow has reported its
 // outcome, which ended holds (with the run's counts), and returns.
 enum class TNextLine { Data, End, Ended };
-TNextLine NextRecordLine(TLink &link, TTextLineReader &file, bool &headerSeen, QByteArray &line,
+TNextLine NextRecordLine(TLink &link, TFlowResources &held, bool &headerSeen, QByteArray &line,
                          const TFlowRun &run, TUpdateOutcome &ended);
 
 // One more record acknowledged: count, status-line animation, gauge and lines-sent label.
@@ -64,9 +45,6 @@ void CountRecord(TLink &link, qint64 &count, int &dotPhase);
 
 // The closing exchange in place of the S9 record: "!" answered by "!". Closes the file and
 // the port, reports the outcome and returns it; Completed when the unit acknowledged the end.
-TUpdateOutcome FinishUpdate(TLink &link, TTextLineReader &file, const TFlowRun &run);
-
-// The flow's edge for an exception: closes the port and says so on the status line.
-void ReportUnexpected(TLink &link);
+TUpdateOutcome FinishUpdate(TLink &link, TFlowResources &held, const TFlowRun &run);
 
 } // namespace BootloaderFlowSteps

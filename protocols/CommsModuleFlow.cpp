@@ -31,23 +31,19 @@ void ReportRecordAnswer(TLink &link, const QByteArray &answer)
 
 TUpdateOutcome CommsModuleFlow(TLink &link, const TUnitType &unit)
 {
+    TFlowResources held(link.ComPort);
     TFlowRun run(link);
     TUpdateOutcome ended;
     try {
-        TTextLineReader file;
-        const TFlowStart start{
-            br9600,
-            FlowTexts::ModuleTexts::BootloaderQuestion,
-            unit.Variant,
-            TBootloaderImage::Module};
-        if (!StartUpdate(link, start, file, ended))
+        const TFlowStart start{br9600, FlowTexts::ModuleTexts::BootloaderQuestion, unit.Variant};
+        if (!StartUpdate(link, start, TBootloaderImage::Module, held, ended))
             return ended;
 
         int dotPhase = 0;
         bool headerSeen = false;
         for (;;) {
             QByteArray line;
-            const TNextLine next = NextRecordLine(link, file, headerSeen, line, run, ended);
+            const TNextLine next = NextRecordLine(link, held, headerSeen, line, run, ended);
             if (next == TNextLine::Ended)
                 return ended;
             if (next == TNextLine::End)
@@ -59,27 +55,26 @@ TUpdateOutcome CommsModuleFlow(TLink &link, const TUnitType &unit)
             link.ComPort.PurgeQueues(true, true);
             if (!link.SendText(line + ':')) {
                 link.ShowStatus(LinkTexts::SendFailed, 1);
-                CloseAll(link, file);
+                held.CloseAll();
                 return run.LinkFailed();
             }
             bool timedOut = false;
             const QByteArray answer = link.ReceiveChar(5, &timedOut);
             if (answer == "s" && link.State.StopRequested) {
-                CloseAll(link, file);
+                held.CloseAll();
                 link.ShowStatus(LinkTexts::UserStopped, 0);
                 return run.StopResult();
             }
             if (answer != ".") {
-                CloseAll(link, file);
+                held.CloseAll();
                 ReportRecordAnswer(link, answer);
                 return run.Answer(answer, timedOut, TNoAnswerStage::Record);
             }
             CountRecord(link, run.Acknowledged, dotPhase);
         }
 
-        return FinishUpdate(link, file, run);
+        return FinishUpdate(link, held, run);
     } catch (...) {
-        ReportUnexpected(link);
-        return run.Unexpected();
+        return EndUnexpected(link, held, run);
     }
 }

@@ -9,9 +9,9 @@ namespace {
 
 // A data byte answered by something other than its echo, or by nothing: close everything and
 // report it, the box (for an error letter) before the status line.
-void ReportByteAnswer(TLink &link, TTextLineReader &file, const QByteArray &answer, bool timedOut)
+void ReportByteAnswer(TLink &link, TFlowResources &held, const QByteArray &answer, bool timedOut)
 {
-    CloseAll(link, file);
+    held.CloseAll();
 
     struct TLetter {
         char Letter;
@@ -43,9 +43,9 @@ void ReportByteAnswer(TLink &link, TTextLineReader &file, const QByteArray &answ
     link.ShowStatus(FlowTexts::WrongResponse, 0);
 }
 
-void ReportBadDigit(TLink &link, TTextLineReader &file)
+void ReportBadDigit(TLink &link, TFlowResources &held)
 {
-    CloseAll(link, file);
+    held.CloseAll();
     link.ShowStatus(FlowTexts::MonitorTexts::HexProblem, 0);
 }
 
@@ -53,7 +53,7 @@ void ReportBadDigit(TLink &link, TTextLineReader &file)
 // byte, each answered by the echo of the data byte within 5 seconds; counts each echo in
 // run.Acknowledged. True when every byte was acknowledged; false when the flow has ended
 // (reported, file and port closed, ended says how).
-bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line, TFlowRun &run, TUpdateOutcome &ended)
+bool SendRecord(TLink &link, TFlowResources &held, const QByteArray &line, TFlowRun &run, TUpdateOutcome &ended)
 {
     // "S1", count, four address digits, two digits per data byte, checksum.
     const int n = (int(line.size()) - 10) / 2;
@@ -62,7 +62,7 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line, TFlo
     for (int k = 5; k <= 8; ++k) {
         const int d = DigitAt(line, k);
         if (d < 0) {
-            ReportBadDigit(link, file);
+            ReportBadDigit(link, held);
             ended = run.FileProblem(TFileProblem::NotValid);
             return false;
         }
@@ -75,7 +75,7 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line, TFlo
         const int high = DigitAt(line, 9 + 2 * i);
         const int low = DigitAt(line, 10 + 2 * i);
         if (high < 0 || low < 0) {
-            ReportBadDigit(link, file);
+            ReportBadDigit(link, held);
             ended = run.FileProblem(TFileProblem::NotValid);
             return false;
         }
@@ -87,7 +87,7 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line, TFlo
         const char command[4] = {'S', char(address >> 8), char(address & 0xFF), char(data)};
         if (!link.SendText(QByteArray(command, 4))) {
             link.ShowStatus(LinkTexts::SendFailed, 1);
-            CloseAll(link, file);
+            held.CloseAll();
             ended = run.LinkFailed();
             return false;
         }
@@ -97,13 +97,13 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line, TFlo
         bool timedOut = false;
         const QByteArray answer = link.ReceiveChar(5, &timedOut);
         if (answer == "s" && link.State.StopRequested) {
-            CloseAll(link, file);
+            held.CloseAll();
             link.ShowStatus(LinkTexts::UserStopped, 0);
             ended = run.StopResult();
             return false;
         }
         if (timedOut || answer != QByteArray(1, char(data))) {
-            ReportByteAnswer(link, file, answer, timedOut);
+            ReportByteAnswer(link, held, answer, timedOut);
             ended = run.Answer(answer, timedOut, TNoAnswerStage::Byte);
             return false;
         }
@@ -114,7 +114,7 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line, TFlo
             ++address;
         } else if (i != n - 1) {
             link.ShowStatus(FlowTexts::MonitorTexts::AddressOverflow, 1);
-            CloseAll(link, file);
+            held.CloseAll();
             ended = run.FileProblem(TFileProblem::NotValid);
             return false;
         }
@@ -126,12 +126,12 @@ bool SendRecord(TLink &link, TTextLineReader &file, const QByteArray &line, TFlo
 
 TUpdateOutcome ResistorMonitorFlow(TLink &link, const TUnitType &unit)
 {
+    TFlowResources held(link.ComPort);
     TFlowRun run(link);
     TUpdateOutcome ended;
     try {
-        TTextLineReader file;
-        const TFlowStart start{br19200, FlowTexts::UpdateModeQuestion, unit.Variant, TBootloaderImage::Monitor};
-        if (!StartUpdate(link, start, file, ended))
+        const TFlowStart start{br19200, FlowTexts::UpdateModeQuestion, unit.Variant};
+        if (!StartUpdate(link, start, TBootloaderImage::Monitor, held, ended))
             return ended;
 
         // The label counts records; the outcome counts the data bytes the unit echoed.
@@ -140,20 +140,19 @@ TUpdateOutcome ResistorMonitorFlow(TLink &link, const TUnitType &unit)
         bool headerSeen = false;
         for (;;) {
             QByteArray line;
-            const TNextLine next = NextRecordLine(link, file, headerSeen, line, run, ended);
+            const TNextLine next = NextRecordLine(link, held, headerSeen, line, run, ended);
             if (next == TNextLine::Ended)
                 return ended;
             if (next == TNextLine::End)
                 break;
 
-            if (!SendRecord(link, file, line, run, ended))
+            if (!SendRecord(link, held, line, run, ended))
                 return ended;
             CountRecord(link, linesSent, dotPhase);
         }
 
-        return FinishUpdate(link, file, run);
+        return FinishUpdate(link, held, run);
     } catch (...) {
-        ReportUnexpected(link);
-        return run.Unexpected();
+        return EndUnexpected(link, held, run);
     }
 }

@@ -1,12 +1,10 @@
 #include "protocols/UpdateFlows.h"
 
-#include <QFileInfo>
 #include <limits>
 
 #include "protocols/FlowRun.h"
+#include "protocols/FlowStart.h"
 #include "protocols/FlowTexts.h"
-#include "updatefile/FormatCheck.h"
-#include "updatefile/TextLineReader.h"
 
 // The update of a unit whose firmware has an update mode of its own: contact and flash erase,
 // then every line of the update file, header and end record included, each followed by CR LF
@@ -17,35 +15,6 @@
 namespace {
 constexpr int AttemptsPerLine = 4;
 constexpr int AnswerTimeoutSeconds = 5;
-
-// The port and the update file as the flow holds them. Closing never raises, so it can run on
-// every way out, the exception edge included; the destructor is the safety net.
-class TFlowResources {
-public:
-    explicit TFlowResources(TCustomComPort &port) : port_(port) {}
-    ~TFlowResources() { CloseAll(); }
-
-    TTextLineReader File;
-
-    void ClosePort()
-    {
-        try {
-            port_.ClosePort();
-        } catch (...) {
-        }
-    }
-    void CloseAll()
-    {
-        try {
-            File.Close();
-        } catch (...) {
-        }
-        ClosePort();
-    }
-
-private:
-    TCustomComPort &port_;
-};
 
 // The status line's small animation: it changes at acknowledged lines 1, 100, 200, 300 and 400
 // of every cycle of 500.
@@ -84,11 +53,6 @@ void ReportFinalAnswer(TLink &link, const QByteArray &answer)
     }
 }
 
-void ReportFileUnreadable(TLink &link)
-{
-    link.ShowStatus(FlowTexts::FileUnreadableStatus, 0);
-    link.Surface.ReportBox(FlowTexts::FileUnreadable, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
-}
 } // namespace
 
 TUpdateOutcome UpdateModeFlow(TLink &link, const TUnitType &unit)
@@ -97,53 +61,12 @@ TUpdateOutcome UpdateModeFlow(TLink &link, const TUnitType &unit)
     TWizardState &state = link.State;
     TFlowResources held(link.ComPort);
     TFlowRun run(link);
-    link.PortFailed = false;
+    TUpdateOutcome ended;
 
     try {
-        // Start from a clean display.
-        link.ShowStatus(FlowTexts::Ready, 0);
-        surface.SetGaugeMaximum(100);
-        surface.SetGaugePosition(0);
-        int dotPhase = 0;
-
-        // The port chosen on the file page must still be free.
-        if (!link.ProbeSelectedPort()) {
-            surface.ReportBox(FlowTexts::PortGone, FlowTexts::PortGoneTitle, TBoxIcon::Warning);
-            return run.PortNotAvailable();
-        }
-
-        // The flow owns the port from here to every return.
-        link.ComPort.SetBaudRate(br57600);
-        link.ComPort.OpenPort();
-
-        // The update file must still be there.
-        const QString fileName = surface.UpdateFileName();
-        if (!QFileInfo(fileName).isFile()) {
-            held.ClosePort();
-            surface.ReportBox(FlowTexts::FileGone, FlowTexts::FileErrorTitle, TBoxIcon::Warning);
-            return run.FileProblem(TFileProblem::Gone);
-        }
-
-        // The technician puts the unit into its update mode.
-        if (!surface.AskYesNo(FlowTexts::UpdateModeQuestion, FlowTexts::BeginTitle)) {
-            held.ClosePort();
-            link.ShowStatus(LinkTexts::UserStopped, 0);
-            return run.Stopped();
-        }
-
-        // Check the file once more; its result is the gauge's maximum.
-        const TFormatCheckResult check = CheckUpdateFileFormatWithVerdict(link.Surface, link.State, unit.Variant);
-        const int records = check.Records;
-        if (records <= 0) {
-            link.ShowStatus(state.StopRequested ? LinkTexts::UserStopped : FlowTexts::FormatNotValid, 0);
-            held.ClosePort();
-            return run.FormatRejected(check.Verdict);
-        }
-
-        // The gauge runs to the number of records; nothing stale waits on the line.
-        surface.SetGaugeMaximum(records);
-        surface.SetGaugePosition(0);
-        link.ComPort.PurgeQueues(true, true);
+        const TFlowStart start{br57600, FlowTexts::UpdateModeQuestion, unit.Variant};
+        if (!StartFlow(link, start, held, ended))
+            return ended;
 
         // Contact and erase; that stage leaves its own outcome on the status line.
         const TEraseStage erase = ContactAndErase(link);
@@ -153,25 +76,19 @@ TUpdateOutcome UpdateModeFlow(TLink &link, const TUnitType &unit)
             return erase.Outcome;
         }
 
-        // Open the file for sending.
-        link.ShowStatus(FlowTexts::Updating, 0);
+        if (!OpenForSending(link, held, run, ended))
+            return ended;
         TTextLineReader &file = held.File;
-        if (!file.Open(fileName)) {
-            ReportFileUnreadable(link);
-            held.ClosePort();
-            return run.FileProblem(TFileProblem::Unreadable);
-        }
 
         // Line phase: one line in flight at a time. Whether the unit took an end record with
         // "." tells a unit that missed it from a file that has none.
         const QByteArray endRecord = EndRecordLetters(unit.Variant);
         bool endRecordTaken = false;
+        int dotPhase = 0;
         for (;;) {
             // The file ran out before the unit took the end record.
             if (file.Eof()) {
-                held.CloseAll();
-                surface.ReportBox(FlowTexts::EofBox, FlowTexts::UpdateErrorTitle, TBoxIcon::Warning);
-                link.ShowStatus(FlowTexts::EofStatus, 0);
+                ReportEarlyEnd(link, held);
                 if (endRecordTaken)
                     return run.UnitRejected(QByteArrayLiteral("."));
                 return run.FileProblem(TFileProblem::NotValid);
@@ -255,8 +172,6 @@ TUpdateOutcome UpdateModeFlow(TLink &link, const TUnitType &unit)
         }
     } catch (...) {
         // Anything unexpected, opening the port included.
-        held.CloseAll();
-        link.ShowStatus(FlowTexts::Unexpected, 0);
-        return run.Unexpected();
+        return EndUnexpected(link, held, run);
     }
 }

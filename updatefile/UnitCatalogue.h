@@ -30,6 +30,7 @@ struct TUnitType {
     QString NameWarning;  // warning when the prefix does not match
     TRecordVariant Variant;
     TUpdateFlowKind Flow;
+    int ListOrder;        // place in its brand's product list, from 1 at the top
 };
 
 // The ten unit types, in the order in which the product list's text is matched to a code:
@@ -39,7 +40,7 @@ const std::vector<TUnitType> &UnitCatalogue();
 // The unit type with that code, or nullptr.
 const TUnitType *FindUnitType(int code);
 
-// The brand's unit type codes in product-list order.
+// The brand's unit type codes in product-list order (the rows' ListOrder).
 std::vector<int> BrandUnitCodes(int brand);
 
 // The unit types a build offers: the second brand's alone, or, where the brand choice is
@@ -47,8 +48,8 @@ std::vector<int> BrandUnitCodes(int brand);
 // product-list order.
 std::vector<int> OfferedUnitCodes(bool offerBrandChoice);
 
-// The record variant the wizard checks a unit type's file with: 32-bit for 2, 6, 12, 16;
-// 24-bit for 1, 11; 16-bit for every other code.
+// The record variant the wizard checks a unit type's file with: its row's Variant; 16-bit for
+// a code that is not in the catalogue.
 TRecordVariant WizardRecordVariant(int unitType);
 
 // Data and termination record letters of a variant ("S1"/"S9", "S2"/"S8", "S3"/"S7").

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/protocols/expected_outcome.h"
 #include "tests/protocols/updatemode_rig.h"
 
 using namespace updatemode_rig;
@@ -61,6 +62,8 @@ struct TStageCase {
     const char *Name;
     QStringList Rules;
     EraseResult Result;
+    TExpectedOutcome Ends; // how the update ends with the stage (Completed: the stage is done)
+    int Retries;           // contact requests repeated after an unanswered pass
     QStringList Timeline;
     std::function<void(TRig &)> Setup = {};
     bool StopStaysRequested = false;
@@ -103,49 +106,56 @@ QStringList QFiveTimesTimeline()
 }
 
 const TStageCase StageCases[] = {
-    {"FirstPassContactAndErase", {}, EraseResult::Erased,
+    {"FirstPassContactAndErase", {}, EraseResult::Erased, Ends::Completed(), 0,
      {At(Waiting, 2000), At("send: P", 0), At(InitialContact, 2000), At("send: p", 7000), At(Erased, 5000)},
      [](TRig &rig) { rig.Unit.Script.EraseTimeMs = 7000; }},
-    {"SilentUnit", {"contact=silent"}, EraseResult::Failed, SilentUnitTimeline()},
-    {"EraseNeverAnswered", {"erase=silent"}, EraseResult::Failed, EraseNeverAnsweredTimeline()},
-    {"ContactTimeoutThenContactThenEraseTimeout", {"contact=silent*1", "erase=silent*1"}, EraseResult::Erased,
+    {"SilentUnit", {"contact=silent"}, EraseResult::Failed, Ends::NoAnswer(TNoAnswerStage::Contact), 4, SilentUnitTimeline()},
+    {"EraseNeverAnswered", {"erase=silent"}, EraseResult::Failed, Ends::NoAnswer(TNoAnswerStage::Erase), 4, EraseNeverAnsweredTimeline()},
+    {"ContactTimeoutThenContactThenEraseTimeout", {"contact=silent*1", "erase=silent*1"}, EraseResult::Erased, Ends::Completed(), 2,
      LateContactTimeline()},
-    {"PreviousUpdateFiveTimes", {"contact=Q"}, EraseResult::Failed, QFiveTimesTimeline()},
-    {"PreviousUpdateOnceThenErase", {"contact=Q*1"}, EraseResult::Erased,
+    {"PreviousUpdateFiveTimes", {"contact=Q"}, EraseResult::Failed, Ends::Rejected("Q"), 4, QFiveTimesTimeline()},
+    {"PreviousUpdateOnceThenErase", {"contact=Q*1"}, EraseResult::Erased, Ends::Completed(), 1,
      ContactRetryPass(PreviousUpdate, 0)
          << QStringList{At(Waiting, 2000), At("send: P", 0), At(AttemptErase, 2000), At("send: p", 0),
                         At(Erased, 5000)}},
-    {"EraseAnsweredWithContactByte", {"erase=P"}, EraseResult::Failed,
+    {"EraseAnsweredWithContactByte", {"erase=P"}, EraseResult::Failed, Ends::Rejected("P"), 0,
      {At(Waiting, 2000), At("send: P", 0), At(InitialContact, 2000), At("send: p", 0), At(NotErased, 3000)}},
-    {"EraseError", {"erase=E"}, EraseResult::Failed,
+    {"EraseError", {"erase=E"}, EraseResult::Failed, Ends::Rejected("E"), 0,
      {At(Waiting, 2000), At("send: P", 0), At(InitialContact, 2000), At("send: p", 0), At(ErrorEBox, 0),
       At(NotErased, 1000)}},
-    {"UnitSendsStopByteToContact", {"contact=s"}, EraseResult::Stopped,
+    {"UnitSendsStopByteToContact", {"contact=s"}, EraseResult::Stopped, Ends::Rejected("s"), 0,
      {At(Waiting, 2000), At("send: P", 0), At(StoppedProcess, 1000)}},
-    {"UnitSendsStopByteToErase", {"erase=s"}, EraseResult::Stopped,
+    {"UnitSendsStopByteToErase", {"erase=s"}, EraseResult::Stopped, Ends::Rejected("s"), 0,
      {At(Waiting, 2000), At("send: P", 0), At(InitialContact, 2000), At("send: p", 0), At(StoppedProcess, 1000)}},
-    {"UnitSendsTimeoutByteToErase", {"erase=t*1"}, EraseResult::Erased,
+    {"UnitSendsTimeoutByteToErase", {"erase=t*1"}, EraseResult::Erased, Ends::Completed(), 1,
      EraseTimeoutPass(true, 0).mid(0, 3)
          << QStringList{At("send: p", 0), At(Resend(1), 5000), At(Waiting, 2000), At("send: P", 0),
                         At(AttemptErase, 2000), At("send: p", 0), At(Erased, 5000)}},
-    {"WrongContactByte", {"contact=x"}, EraseResult::Failed,
+    // Five unit bytes "t": the screen tells them as silence, the outcome as the unit's answer.
+    {"TimeoutByteToEveryContact", {"contact=t"}, EraseResult::Failed, Ends::Rejected("t"), 4,
+     Repeat(5, ContactRetryPass(Retrying, 0)) << At(MaxRetries, 1000)},
+    // A pulled cable while waiting for contact: the stage ends as if stopped.
+    {"PortFailsWhileWaitingForContact", {}, EraseResult::Stopped, Ends::LinkFailed(), 0,
+     {At(Waiting, 2000), At("send: P", 0), At(StoppedProcess, 0)},
+     [](TRig &rig) { rig.Port.ReadFails = true; }, true},
+    {"WrongContactByte", {"contact=x"}, EraseResult::Failed, Ends::Rejected("x"), 0,
      {At(Waiting, 2000), At("send: P", 0), At(NoContact, 1000)}},
     // A confirmed Stop ends the status hold at once: the stage returns without the 1 s wait.
-    {"StopConfirmedWhileWaitingForContact", {"contact=silent"}, EraseResult::Stopped,
+    {"StopConfirmedWhileWaitingForContact", {"contact=silent"}, EraseResult::Stopped, Ends::Stopped(), 0,
      {At(Waiting, 2000), At("send: P", 1500), At(StopPrompt, 0), At(UserStopped, 0), At(StoppedProcess, 0)},
      [](TRig &rig) { rig.Clock.ScheduleAt(3500, [&rig] { rig.State.StopRequested = true; }); }, true},
-    {"StopConfirmedWhileWaitingForErase", {"erase=silent"}, EraseResult::Stopped,
+    {"StopConfirmedWhileWaitingForErase", {"erase=silent"}, EraseResult::Stopped, Ends::Stopped(), 0,
      {At(Waiting, 2000), At("send: P", 0), At(InitialContact, 2000), At("send: p", 10000), At(StopPrompt, 0),
       At(UserStopped, 0), At(StoppedProcess, 0)},
      [](TRig &rig) { rig.Clock.ScheduleAt(14000, [&rig] { rig.State.StopRequested = true; }); }, true},
-    {"ContactRequestCannotBeWritten", {}, EraseResult::Failed,
+    {"ContactRequestCannotBeWritten", {}, EraseResult::Failed, Ends::LinkFailed(), 0,
      {At(Waiting, 2000), At("send failed: P", 0), At(SendFailed, 1000)},
      [](TRig &rig) { rig.Fault = [](const QByteArray &) { return -1; }; }},
-    {"EraseCommandCannotBeWritten", {}, EraseResult::Failed,
+    {"EraseCommandCannotBeWritten", {}, EraseResult::Failed, Ends::LinkFailed(), 0,
      {At(Waiting, 2000), At("send: P", 0), At(InitialContact, 2000), At("send failed: p", 0), At(SendFailed, 1000)},
      [](TRig &rig) { rig.Fault = [](const QByteArray &b) { return b == "p" ? 0 : int(b.size()); }; }},
     // An exception ends the stage as a failure without a message of its own.
-    {"ExceptionInsideTheStage", {"erase=E"}, EraseResult::Failed,
+    {"ExceptionInsideTheStage", {"erase=E"}, EraseResult::Failed, Ends::Unexpected(), 0,
      {At(Waiting, 2000), At("send: P", 0), At(InitialContact, 2000), At("send: p", 0), At(ErrorEBox, 0)},
      [](TRig &rig) { rig.Surface.ThrowOnReport = true; }},
 };
@@ -163,6 +173,8 @@ TEST_P(ContactAndEraseStage, ShowsEveryStepAndEndsWithItsResult)
 
     EXPECT_EQ(rig.Timeline(), c.Timeline);
     EXPECT_EQ(result, c.Result);
+    EXPECT_TRUE(EndedAs(rig.Outcome, c.Ends));
+    EXPECT_EQ(rig.Outcome.Retries, c.Retries);
     EXPECT_EQ(rig.State.StopRequested, c.StopStaysRequested);
     EXPECT_TRUE(rig.Port.Connected()) << "the stage leaves the port open";
     EXPECT_EQ(rig.Port.OpenCount, 1);

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include "tests/protocols/bootloader_flow_rig.h"
+#include "tests/protocols/expected_outcome.h"
 #include "tests/protocols/updatemode_rig.h"
 #include "updatefile/TextLineReader.h"
 
@@ -73,6 +74,7 @@ void Change(TChange change, const QString &path, const QByteArray &header, const
 
 struct TOutcome {
     bool Result = true;
+    TUpdateOutcome Ended;
     QList<TSeen> Seen;
     QList<QByteArray> Writes;
     bool PortOpen = true;
@@ -96,6 +98,7 @@ TOutcome RunUpdateMode(TChange change)
     rig.Clock.ScheduleAt(ChangeAtMs, [=] { Change(change, path, lines.first(), lines.last()); });
     TOutcome out;
     out.Result = rig.RunUpdateModeFlow();
+    out.Ended = rig.Outcome;
     out.Seen = rig.Surface.Seen;
     out.Writes = rig.Port.Writes;
     out.PortOpen = rig.Port.Connected();
@@ -113,6 +116,7 @@ TOutcome RunBootloaderFlow(TFlowKind kind, TChange change)
     rig.Clock.ScheduleAt(ChangeAtMs, [=] { Change(change, path, header, end); });
     TOutcome out;
     out.Result = rig.Run();
+    out.Ended = rig.Outcome;
     out.Seen = rig.Surface.Seen;
     out.Writes = rig.Port.Writes;
     out.PortOpen = rig.Port.Connected();
@@ -125,6 +129,7 @@ struct TCase {
     TChange Change;
     const QString *Status; // the status line at the end
     const QString *Box;    // the last box's text
+    TFileProblem Problem;  // the outcome names it
 };
 
 std::string Name(const TCase &c)
@@ -146,6 +151,7 @@ TEST_P(FileChangedAfterCheck, EndsWithAClearReportAndNothingHalfRead)
                          : RunBootloaderFlow(c.Flow == TFlow::Monitor ? TFlowKind::Monitor : TFlowKind::Module, c.Change);
 
     EXPECT_FALSE(out.Result);
+    EXPECT_TRUE(EndedAs(out.Ended, Ends::File(c.Problem)));
     QString lastStatus;
     const TSeen *lastBox = nullptr;
     for (const TSeen &s : out.Seen) {
@@ -169,32 +175,36 @@ TEST_P(FileChangedAfterCheck, EndsWithAClearReportAndNothingHalfRead)
 }
 
 const QString &Eof = FlowTexts::EofStatus;
-const QString &Unreadable = FlowTexts::FileUnreadableStatus;
+const QString &UnreadableStatus = FlowTexts::FileUnreadableStatus;
+// A file that ends before its end record is not the file that was checked; one that cannot be
+// read to its end cannot be sent.
+constexpr TFileProblem NotValid = TFileProblem::NotValid;
+constexpr TFileProblem Unreadable = TFileProblem::Unreadable;
 
 INSTANTIATE_TEST_SUITE_P(
     EveryFlowEveryChange, FileChangedAfterCheck,
     ::testing::Values(
         // The file lost its end record: the flow runs out of lines before the unit's end.
-        TCase{TFlow::UpdateMode, TChange::EndRecordLost, &Eof, &FlowTexts::EofBox},
-        TCase{TFlow::Monitor, TChange::EndRecordLost, &Eof, &FlowTexts::EofBox},
-        TCase{TFlow::Module, TChange::EndRecordLost, &Eof, &FlowTexts::EofBox},
+        TCase{TFlow::UpdateMode, TChange::EndRecordLost, &Eof, &FlowTexts::EofBox, NotValid},
+        TCase{TFlow::Monitor, TChange::EndRecordLost, &Eof, &FlowTexts::EofBox, NotValid},
+        TCase{TFlow::Module, TChange::EndRecordLost, &Eof, &FlowTexts::EofBox, NotValid},
         // The file is gone: it cannot be opened for sending.
-        TCase{TFlow::UpdateMode, TChange::FileDeleted, &Unreadable, &FlowTexts::FileUnreadable},
-        TCase{TFlow::Monitor, TChange::FileDeleted, &Unreadable, &FlowTexts::FileUnreadable},
-        TCase{TFlow::Module, TChange::FileDeleted, &Unreadable, &FlowTexts::FileUnreadable},
+        TCase{TFlow::UpdateMode, TChange::FileDeleted, &UnreadableStatus, &FlowTexts::FileUnreadable, Unreadable},
+        TCase{TFlow::Monitor, TChange::FileDeleted, &UnreadableStatus, &FlowTexts::FileUnreadable, Unreadable},
+        TCase{TFlow::Module, TChange::FileDeleted, &UnreadableStatus, &FlowTexts::FileUnreadable, Unreadable},
         // Binary garbage: the update-mode unit is sent its lines (the unit judges each line's
         // checksum; the simulated one takes them) and the file ends without an end record; the
         // bootloader flows find no header and no end record.
-        TCase{TFlow::UpdateMode, TChange::BinaryGarbage, &Eof, &FlowTexts::EofBox},
-        TCase{TFlow::Monitor, TChange::BinaryGarbage, &Eof, &FlowTexts::EofBox},
-        TCase{TFlow::Module, TChange::BinaryGarbage, &Eof, &FlowTexts::EofBox},
+        TCase{TFlow::UpdateMode, TChange::BinaryGarbage, &Eof, &FlowTexts::EofBox, NotValid},
+        TCase{TFlow::Monitor, TChange::BinaryGarbage, &Eof, &FlowTexts::EofBox, NotValid},
+        TCase{TFlow::Module, TChange::BinaryGarbage, &Eof, &FlowTexts::EofBox, NotValid},
         // A line of 10 MB, with and without a line end: never read into memory whole, never sent.
-        TCase{TFlow::UpdateMode, TChange::TenMegabyteLine, &Unreadable, &FlowTexts::FileUnreadable},
-        TCase{TFlow::Monitor, TChange::TenMegabyteLine, &Unreadable, &FlowTexts::FileUnreadable},
-        TCase{TFlow::Module, TChange::TenMegabyteLine, &Unreadable, &FlowTexts::FileUnreadable},
-        TCase{TFlow::UpdateMode, TChange::TenMegabytesWithoutLineEnd, &Unreadable, &FlowTexts::FileUnreadable},
-        TCase{TFlow::Monitor, TChange::TenMegabytesWithoutLineEnd, &Unreadable, &FlowTexts::FileUnreadable},
-        TCase{TFlow::Module, TChange::TenMegabytesWithoutLineEnd, &Unreadable, &FlowTexts::FileUnreadable}),
+        TCase{TFlow::UpdateMode, TChange::TenMegabyteLine, &UnreadableStatus, &FlowTexts::FileUnreadable, Unreadable},
+        TCase{TFlow::Monitor, TChange::TenMegabyteLine, &UnreadableStatus, &FlowTexts::FileUnreadable, Unreadable},
+        TCase{TFlow::Module, TChange::TenMegabyteLine, &UnreadableStatus, &FlowTexts::FileUnreadable, Unreadable},
+        TCase{TFlow::UpdateMode, TChange::TenMegabytesWithoutLineEnd, &UnreadableStatus, &FlowTexts::FileUnreadable, Unreadable},
+        TCase{TFlow::Monitor, TChange::TenMegabytesWithoutLineEnd, &UnreadableStatus, &FlowTexts::FileUnreadable, Unreadable},
+        TCase{TFlow::Module, TChange::TenMegabytesWithoutLineEnd, &UnreadableStatus, &FlowTexts::FileUnreadable, Unreadable}),
     CaseName);
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "seriallink/LinkTexts.h"
 #include "tests/protocols/bootloader_flow_rig.h"
+#include "tests/protocols/expected_outcome.h"
 
 namespace {
 
@@ -21,6 +22,9 @@ TEST(ModuleFlow, EachRecordGoesOutWithItsColonInOneWrite)
               (QList<QByteArray>{"\xF0", BootloaderBlock(TBootloaderImage::Module), "."}));
     EXPECT_EQ(rig.RecordWrites(), (QList<QByteArray>{a + ":", b + ":", "!"}));
     EXPECT_EQ(rig.ModuleUnit.Records, (QList<QByteArray>{a, b}));
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::Completed()));
+    EXPECT_EQ(rig.Outcome.Acknowledged, 2);
+    EXPECT_EQ(rig.Outcome.Retries, 0);
 }
 
 TEST(ModuleFlow, CarriageReturnLineEndsAreNotSent)
@@ -42,6 +46,7 @@ struct TRecordAnswer {
     std::optional<QByteArray> Answer; // nullopt: silence
     QString Box;
     QString Status;
+    TExpectedOutcome Ends;
 };
 
 class ModuleRecordAnswer : public ::testing::TestWithParam<TRecordAnswer> {};
@@ -64,6 +69,8 @@ TEST_P(ModuleRecordAnswer, FirstAnswerOtherThanDotEndsTheRunWithoutRetry)
     EXPECT_EQ(rig.RecordWrites(), (QList<QByteArray>{first + ":", second + ":"}));
     EXPECT_EQ(rig.Surface.LinesSent, "1");
     EXPECT_EQ(rig.Surface.GaugePosition, 1);
+    EXPECT_TRUE(EndedAs(rig.Outcome, a.Ends));
+    EXPECT_EQ(rig.Outcome.Acknowledged, 1);
     EXPECT_FALSE(rig.Port.Connected());
     EXPECT_FALSE(rig.State.StopRequested);
 }
@@ -72,14 +79,15 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, ModuleRecordAnswer,
     ::testing::Values(
         TRecordAnswer{"E", "E", "Error 'E': Flash ROM error. Please try again, or consult the help file. ",
-                      "Error 'E': Flash ROM error.  Try again."},
+                      "Error 'E': Flash ROM error.  Try again.", Ends::Rejected("E")},
         TRecordAnswer{"C", "C", "Error 'C': Checksum error. Please try again, or consult the help file. ",
-                      FlowTexts::ErrorCStatus},
-        TRecordAnswer{"Silence", std::nullopt, {}, FlowTexts::NoResponse},
-        TRecordAnswer{"ByteT", "t", {}, FlowTexts::NoResponse},
-        TRecordAnswer{"ByteSWithoutStop", "s", {}, FlowTexts::WrongResponse},
-        TRecordAnswer{"EndAnswerToARecord", "!", {}, FlowTexts::WrongResponse},
-        TRecordAnswer{"OtherByte", "x", {}, FlowTexts::WrongResponse}),
+                      FlowTexts::ErrorCStatus, Ends::Rejected("C")},
+        TRecordAnswer{"Silence", std::nullopt, {}, FlowTexts::NoResponse, Ends::NoAnswer(TNoAnswerStage::Record)},
+        // The screen tells a unit byte "t" like silence; the outcome tells it as the unit's answer.
+        TRecordAnswer{"ByteT", "t", {}, FlowTexts::NoResponse, Ends::Rejected("t")},
+        TRecordAnswer{"ByteSWithoutStop", "s", {}, FlowTexts::WrongResponse, Ends::Rejected("s")},
+        TRecordAnswer{"EndAnswerToARecord", "!", {}, FlowTexts::WrongResponse, Ends::Rejected("!")},
+        TRecordAnswer{"OtherByte", "x", {}, FlowTexts::WrongResponse, Ends::Rejected("x")}),
     [](const auto &info) { return std::string(info.param.Name); });
 
 struct TWriteFailure {
@@ -101,6 +109,7 @@ TEST_P(ModuleWriteFailure, FailedWriteOfARecordWithItsColon)
     EXPECT_FALSE(rig.Run());
 
     EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Module) << Status(LinkTexts::SendFailed));
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::LinkFailed()));
     EXPECT_EQ(rig.Clock.TickCount() - rig.Surface.Seen.last().At, 1000);
     EXPECT_EQ(rig.RecordWrites().size(), GetParam().Writes);
     EXPECT_TRUE(rig.ModuleUnit.Records.isEmpty());

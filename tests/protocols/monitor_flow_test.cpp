@@ -5,6 +5,7 @@
 
 #include "seriallink/LinkTexts.h"
 #include "tests/protocols/bootloader_flow_rig.h"
+#include "tests/protocols/expected_outcome.h"
 
 namespace {
 
@@ -38,6 +39,8 @@ TEST(MonitorFlow, EchoesThatLookLikeLettersOrSpecialResultsAcknowledge)
     EXPECT_EQ(rig.MonitorUnit.Programmed, ProgramOf(rig.Lines));
     EXPECT_EQ(rig.MonitorUnit.Programmed.size(), 9);
     EXPECT_EQ(rig.Surface.LinesSent, "2");
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::Completed()));
+    EXPECT_EQ(rig.Outcome.Acknowledged, 9) << "every data byte echoed";
 }
 
 TEST(MonitorFlow, SilentUnitOnDataByteLikeTheTimeOutTextFails)
@@ -52,6 +55,7 @@ TEST(MonitorFlow, SilentUnitOnDataByteLikeTheTimeOutTextFails)
     EXPECT_FALSE(rig.Run());
 
     EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor) << Status(FlowTexts::NoResponse));
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::NoAnswer(TNoAnswerStage::Byte)));
     EXPECT_GT(rig.Surface.Seen.last().At - sentAt, 5000);
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), QList<int>{0x4000});
     EXPECT_EQ(rig.RecordWrites().size(), 2); // the third byte's command never went out
@@ -63,6 +67,7 @@ struct TByteAnswer {
     std::optional<QByteArray> Answer; // nullopt: silence
     QString Box;                      // empty: no box
     QString Status;
+    TExpectedOutcome Ends;
 };
 
 class MonitorByteAnswer : public ::testing::TestWithParam<TByteAnswer> {};
@@ -81,6 +86,8 @@ TEST_P(MonitorByteAnswer, FirstWrongAnswerEndsTheRun)
         expected << Box(FlowTexts::UpdateErrorTitle, a.Box);
     expected << Status(a.Status);
     EXPECT_EQ(rig.Surface.Timeline(), expected);
+    EXPECT_TRUE(EndedAs(rig.Outcome, a.Ends));
+    EXPECT_EQ(rig.Outcome.Acknowledged, 1);
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), QList<int>{0x4000});
     EXPECT_EQ(rig.RecordWrites().size(), 2);
     EXPECT_FALSE(rig.Port.Connected());
@@ -91,19 +98,19 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, MonitorByteAnswer,
     ::testing::Values(
         TByteAnswer{"E", "E", "Error 'E': Flash erase error. Please try again, or consult the help file. ",
-                    "Error 'E': Flash erase error.  Try again."},
-        TByteAnswer{"F", "F", FlowTexts::ErrorFBox, FlowTexts::ErrorFStatus},
-        TByteAnswer{"R", "R", FlowTexts::ErrorRBox, FlowTexts::ErrorRStatus},
+                    "Error 'E': Flash erase error.  Try again.", Ends::Rejected("E")},
+        TByteAnswer{"F", "F", FlowTexts::ErrorFBox, FlowTexts::ErrorFStatus, Ends::Rejected("F")},
+        TByteAnswer{"R", "R", FlowTexts::ErrorRBox, FlowTexts::ErrorRStatus, Ends::Rejected("R")},
         TByteAnswer{"V", "V", "Error 'V': Byte verification error. Please try again, or consult the help file. ",
-                    "Error 'V': Byte verification error.  Try again."},
+                    "Error 'V': Byte verification error.  Try again.", Ends::Rejected("V")},
         TByteAnswer{"S", "S", "Error 'S': Record header error. Please try again, or consult the help file. ",
-                    "Error 'S': Record header error.  Try again."},
-        TByteAnswer{"Silence", std::nullopt, {}, FlowTexts::NoResponse},
+                    "Error 'S': Record header error.  Try again.", Ends::Rejected("S")},
+        TByteAnswer{"Silence", std::nullopt, {}, FlowTexts::NoResponse, Ends::NoAnswer(TNoAnswerStage::Byte)},
         // A byte "t" that came from the unit is an answer, not a time-out.
-        TByteAnswer{"ByteT", "t", {}, FlowTexts::WrongResponse},
-        TByteAnswer{"ByteSWithoutStop", "s", {}, FlowTexts::WrongResponse},
-        TByteAnswer{"OtherByte", "x", {}, FlowTexts::WrongResponse},
-        TByteAnswer{"EchoOfAnotherByte", "\x30", {}, FlowTexts::WrongResponse}),
+        TByteAnswer{"ByteT", "t", {}, FlowTexts::WrongResponse, Ends::Rejected("t")},
+        TByteAnswer{"ByteSWithoutStop", "s", {}, FlowTexts::WrongResponse, Ends::Rejected("s")},
+        TByteAnswer{"OtherByte", "x", {}, FlowTexts::WrongResponse, Ends::Rejected("x")},
+        TByteAnswer{"EchoOfAnotherByte", "\x30", {}, FlowTexts::WrongResponse, Ends::Rejected("\x30")}),
     [](const auto &info) { return std::string(info.param.Name); });
 
 TEST(MonitorFlow, AddressFFFFMayEndARecord)
@@ -115,6 +122,7 @@ TEST(MonitorFlow, AddressFFFFMayEndARecord)
 
     EXPECT_EQ(rig.MonitorUnit.Programmed, ProgramOf(rig.Lines));
     EXPECT_EQ(rig.MonitorUnit.Programmed.lastKey(), 0xFFFF);
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::Completed()));
 }
 
 TEST(MonitorFlow, RecordRunningPastFFFFFailsAfterTheByteAtFFFF)
@@ -125,6 +133,8 @@ TEST(MonitorFlow, RecordRunningPastFFFFFailsAfterTheByteAtFFFF)
     EXPECT_FALSE(rig.Run());
 
     EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor) << Status(AddressProblem));
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::File(TFileProblem::NotValid)));
+    EXPECT_EQ(rig.Outcome.Acknowledged, 2) << "the bytes at FFFE and FFFF were echoed";
     EXPECT_EQ(rig.Clock.TickCount() - rig.Surface.Seen.last().At, 1000);
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), (QList<int>{0xFFFE, 0xFFFF}));
     EXPECT_EQ(rig.RecordWrites().size(), 2);
@@ -147,6 +157,8 @@ TEST_P(MonitorBadDigit, EndsWithHexConversionProblem)
     EXPECT_FALSE(rig.Run());
 
     EXPECT_EQ(rig.Surface.Timeline(), FirstRecordDone(TFlowKind::Monitor) << Status(HexProblem));
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::File(TFileProblem::NotValid)));
+    EXPECT_EQ(rig.Outcome.Acknowledged, GetParam().Programmed.size());
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), GetParam().Programmed);
     EXPECT_EQ(rig.RecordWrites().size(), GetParam().Programmed.size());
     EXPECT_FALSE(rig.Port.Connected());
@@ -171,6 +183,8 @@ TEST(MonitorFlow, StopConfirmedWhileWaitingForAnEcho)
     EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor)
                                           << Ask(LinkTexts::StopPromptTitle, LinkTexts::StopPromptText, true)
                                           << Status(LinkTexts::UserStopped) << Status(LinkTexts::UserStopped));
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::Stopped()));
+    EXPECT_EQ(rig.Outcome.Acknowledged, 1);
     EXPECT_FALSE(rig.Port.Connected());
 }
 
@@ -193,6 +207,7 @@ TEST_P(MonitorCommandWriteFault, IsAFailedSend)
     EXPECT_FALSE(rig.Run());
 
     EXPECT_EQ(rig.Surface.Timeline(), Contacted(TFlowKind::Monitor) << Status(LinkTexts::SendFailed));
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::LinkFailed()));
     EXPECT_EQ(rig.Clock.TickCount() - rig.Surface.Seen.last().At, 1000);
     EXPECT_EQ(rig.MonitorUnit.Programmed.keys(), QList<int>{0x1000});
     EXPECT_FALSE(rig.Port.Connected());

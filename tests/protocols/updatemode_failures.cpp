@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include "tests/protocols/expected_outcome.h"
 #include "tests/protocols/updatemode_rig.h"
 
 using namespace updatemode_rig;
@@ -33,10 +34,11 @@ struct TFailureCase {
     QStringList Rules;
     // The last things shown, in order.
     QStringList ShownTail;
+    TExpectedOutcome Ends;
     std::function<void(TRig &, const QString &path)> Setup = {};
     qint64 FinalHold = 0;         // ms the last status stays before the flow returns
     QByteArray LastSent = {};     // the last bytes written, when it matters ("Q")
-    int Acknowledged = -1;        // LabelSREClines at the end; -1: not checked
+    int Acknowledged = -1;        // LabelSREClines and the outcome's count at the end; -1: not checked
     int Opens = 2;                // successful opens: the probe's, then the flow's own
 };
 
@@ -55,30 +57,30 @@ void PressStopAfterLines(TRig &rig, int lines)
 }
 
 const TFailureCase FailureCases[] = {
-    {"PortNoLongerAvailable", {}, {Ready, PortGoneBox},
+    {"PortNoLongerAvailable", {}, {Ready, PortGoneBox}, Ends::PortNotAvailable(),
      [](TRig &rig, const QString &) { rig.Port.BusyPorts << QStringLiteral("ttyS0"); }, 0, {}, -1, 0},
-    {"FileNoLongerExists", {}, {Ready, FileGoneBox},
+    {"FileNoLongerExists", {}, {Ready, FileGoneBox}, Ends::File(TFileProblem::Gone),
      [](TRig &, const QString &path) { QFile::remove(path); }},
-    {"NoToBeginUpdate", {}, {Ready, BeginQuestion + " -> no", UserStopped},
+    {"NoToBeginUpdate", {}, {Ready, BeginQuestion + " -> no", UserStopped}, Ends::Stopped(),
      [](TRig &rig, const QString &) { rig.Surface.Answers = {false}; }},
-    {"FormatNotValid", {}, {FormatInvalid},
+    {"FormatNotValid", {}, {FormatInvalid}, Ends::File(TFileProblem::NotValid),
      [](TRig &, const QString &path) {
          QFile f(path);
          f.open(QIODevice::WriteOnly | QIODevice::Truncate);
          f.write("this is not an update file\n");
      }},
-    {"FormatCheckStopped", {}, {UserStopped},
+    {"FormatCheckStopped", {}, {UserStopped}, Ends::Stopped(),
      [](TRig &rig, const QString &) {
          rig.Surface.OnQuestion = [&rig](const QString &) { rig.State.StopRequested = true; };
      }},
     {"EraseFailed", {"erase=E"},
      {"box[Erase failure, warning]: Error 'E': Flash erase error. Unit will not properly operate until the programming procedure is complete! ",
       "status: The flash memory could not be erased.  Try again."},
-     {}, 1000},
-    {"FileGoneBeforeSending", {}, {Updating, UnreadableStatus, UnreadableBox},
+     Ends::Rejected("E"), {}, 1000},
+    {"FileGoneBeforeSending", {}, {Updating, UnreadableStatus, UnreadableBox}, Ends::File(TFileProblem::Unreadable),
      [](TRig &rig, const QString &path) { rig.Clock.ScheduleAt(1000, [path] { QFile::remove(path); }); }},
     // The file changes under the flow: a line far longer than any S-record must not go out cut short.
-    {"LineTooLongToBeRead", {}, {Updating, UnreadableStatus, UnreadableBox},
+    {"LineTooLongToBeRead", {}, {Updating, UnreadableStatus, UnreadableBox}, Ends::File(TFileProblem::Unreadable),
      [](TRig &rig, const QString &path) {
          rig.Clock.ScheduleAt(1000, [path] {
              QFile f(path);
@@ -88,21 +90,36 @@ const TFailureCase FailureCases[] = {
          });
      },
      0, {}, 1},
-    {"LineCannotBeWritten", {}, {Updating, SendFailed},
+    {"LineCannotBeWritten", {}, {Updating, SendFailed}, Ends::LinkFailed(),
      [](TRig &rig, const QString &) {
          rig.Fault = [](const QByteArray &b) { return b.endsWith("\r\n") ? -1 : int(b.size()); };
      },
      1000},
-    {"StopConfirmedAtTheFlowsPrompt", {}, {StopPromptYes, UserStopped},
+    {"StopConfirmedAtTheFlowsPrompt", {}, {StopPromptYes, UserStopped}, Ends::Stopped(),
      [](TRig &rig, const QString &) { PressStopAfterLines(rig, 3); }, 0, "Q", 4},
-    {"StopConfirmedWhileWaitingForAnAnswer", {}, {StopPromptYes, UserStopped, UserStopped},
+    {"StopConfirmedWhileWaitingForAnAnswer", {}, {StopPromptYes, UserStopped, UserStopped}, Ends::Stopped(),
      [](TRig &rig, const QString &) {
          rig.Unit.Script.AnswerDelayMs = 50;
          PressStopAfterLines(rig, 3);
      },
      0, "Q", 2},
-    {"UnitSendsStopByte", {"line@3=s"}, {Updating, UserStopped}, {}, 0, "Q", 2},
-    {"EndOfFileBeforeEndRecordTaken", {"line@7=.*1"}, {EofBox, EofStatus},
+    // The unit's own "s" reads as a stop on the screen, but nobody stopped: the unit answered "s".
+    {"UnitSendsStopByte", {"line@3=s"}, {Updating, UserStopped}, Ends::Rejected("s"), {}, 0, "Q", 2},
+    // A pulled cable: the receive fails, which the screen tells like a stop.
+    {"PortFailsWhileWaitingForAnAnswer", {}, {Updating, UserStopped}, Ends::LinkFailed(),
+     [](TRig &rig, const QString &) {
+         rig.Unit.Script.AnswerDelayMs = 50;
+         auto pulled = std::make_shared<bool>(false);
+         rig.Surface.OnPump = [&rig, pulled] {
+             if (!*pulled && rig.LineWrites().size() == 3) {
+                 *pulled = true;
+                 rig.Port.ReadFails = true;
+             }
+         };
+     },
+     0, "Q", 2},
+    // The unit took the end record with "." instead of "!".
+    {"EndOfFileBeforeEndRecordTaken", {"line@7=.*1"}, {EofBox, EofStatus}, Ends::Rejected("."),
      [](TRig &, const QString &path) {
          // Same file without the last line end: the file ends with the end record.
          QFile f(path);
@@ -110,7 +127,7 @@ const TFailureCase FailureCases[] = {
          f.resize(f.size() - 1);
      },
      0, {}, 7},
-    {"ExceptionWhenTheFlowOpensThePort", {}, {Ready, Unexpected},
+    {"ExceptionWhenTheFlowOpensThePort", {}, {Ready, Unexpected}, Ends::Unexpected(),
      [](TRig &rig, const QString &) {
          auto opens = std::make_shared<int>(0);
          rig.Port.BeforeOpen = [opens] {
@@ -119,7 +136,7 @@ const TFailureCase FailureCases[] = {
          };
      },
      0, {}, -1, 1},
-    {"ExceptionDuringTheLinePhase", {}, {Updating, Unexpected},
+    {"ExceptionDuringTheLinePhase", {}, {Updating, Unexpected}, Ends::Unexpected(),
      [](TRig &rig, const QString &) {
          rig.Surface.OnLinesSent = [] { throw std::runtime_error("label gone"); };
      },
@@ -148,8 +165,10 @@ TEST_P(UpdateModeFlowFailure, ReportsItAndClosesPortAndFile)
     if (!c.LastSent.isEmpty()) {
         EXPECT_EQ(rig.LastSent(), c.LastSent);
     }
+    EXPECT_TRUE(EndedAs(rig.Outcome, c.Ends));
     if (c.Acknowledged >= 0) {
         EXPECT_EQ(rig.Surface.LinesSent, QString::number(c.Acknowledged));
+        EXPECT_EQ(rig.Outcome.Acknowledged, c.Acknowledged);
     }
     EXPECT_FALSE(rig.Unit.Finished);
 
@@ -166,6 +185,7 @@ INSTANTIATE_TEST_SUITE_P(Table, UpdateModeFlowFailure, ::testing::ValuesIn(Failu
 struct TFinalAnswerCase {
     const char *Rule;
     QStringList ShownTail;
+    TExpectedOutcome Ends;
 };
 
 void PrintTo(const TFinalAnswerCase &c, std::ostream *os) { *os << c.Rule; }
@@ -191,6 +211,9 @@ TEST_P(UpdateModeFinalAnswer, GivesUpAfterFourWritesOfTheSameLine)
     EXPECT_EQ(rig.LineWrites(), expected);
     EXPECT_EQ(rig.LastSent(), lines[2] + "\r\n") << "nothing sent after the last attempt";
     EXPECT_EQ(rig.Surface.LinesSent, "2");
+    EXPECT_TRUE(EndedAs(rig.Outcome, c.Ends));
+    EXPECT_EQ(rig.Outcome.Acknowledged, 2);
+    EXPECT_EQ(rig.Outcome.Retries, 3) << "the last line's three repeats";
     EXPECT_FALSE(rig.Port.Connected());
     EXPECT_EQ(rig.Port.OpenCount, rig.Port.CloseCount);
     EXPECT_EQ(OpenHandles(rig.Surface.FileName), 0);
@@ -201,17 +224,25 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TFinalAnswerCase{"line@3=C",
                          {"box[Update Error, warning]: Error 'C': Checksum error has occurred. Please try again, or consult the help file.",
-                          "status: Error 'C' Checksum error occurred.  Try again."}},
+                          "status: Error 'C' Checksum error occurred.  Try again."},
+                         Ends::Rejected("C")},
         TFinalAnswerCase{"line@3=F",
                          {"box[Update Error, warning]: Error 'F': Buffer full error. Please try again, or consult the help file. ",
-                          "status: Error 'F' Buffer error occurred.  Try again."}},
+                          "status: Error 'F' Buffer error occurred.  Try again."},
+                         Ends::Rejected("F")},
         TFinalAnswerCase{"line@3=R",
                          {"box[Update Error, warning]: Error 'R': Byte programming error.   Please try again, or consult the help file.",
-                          "status: Error 'R' Byte programming error occurred.  Try again."}},
-        TFinalAnswerCase{"line@3=silent", {"status: Did not receive any response from unit.  Try again."}},
-        TFinalAnswerCase{"line@3=t", {"status: Did not receive any response from unit.  Try again."}},
-        TFinalAnswerCase{"line@3=x", {"status: Received an incorrect response from unit.  Try again."}},
-        TFinalAnswerCase{"line@3=P", {"status: Received an incorrect response from unit.  Try again."}}),
+                          "status: Error 'R' Byte programming error occurred.  Try again."},
+                         Ends::Rejected("R")},
+        TFinalAnswerCase{"line@3=silent", {"status: Did not receive any response from unit.  Try again."},
+                         Ends::NoAnswer(TNoAnswerStage::Line)},
+        // A "t" that came from the unit reads like silence on the screen, but it is an answer.
+        TFinalAnswerCase{"line@3=t", {"status: Did not receive any response from unit.  Try again."},
+                         Ends::Rejected("t")},
+        TFinalAnswerCase{"line@3=x", {"status: Received an incorrect response from unit.  Try again."},
+                         Ends::Rejected("x")},
+        TFinalAnswerCase{"line@3=P", {"status: Received an incorrect response from unit.  Try again."},
+                         Ends::Rejected("P")}),
     [](const auto &info) {
         const QString answer = QString::fromLatin1(info.param.Rule).section('=', 1);
         return "Answer_" + (answer == "t" ? std::string("tByte") : answer.toStdString());

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include "tests/protocols/expected_outcome.h"
 #include "tests/protocols/updatemode_rig.h"
 
 using namespace updatemode_rig;
@@ -56,6 +57,9 @@ TEST_P(UpdateModeSuccess, SendsEveryLineInOrderAndEndsWithTheRestartQuestion)
     EXPECT_EQ(rig.Surface.GaugeMaximum, DataRecords + 1);
     EXPECT_EQ(rig.Surface.GaugePosition, DataRecords + 1);
     EXPECT_EQ(rig.Surface.LinesSent, QString::number(DataRecords + 1));
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::Completed()));
+    EXPECT_EQ(rig.Outcome.Acknowledged, DataRecords + 1) << "the header and the data records";
+    EXPECT_EQ(rig.Outcome.Retries, 0);
     const QStringList shown = rig.Shown();
     EXPECT_EQ(shown.mid(shown.size() - 2),
               (QStringList{RestartQuestion + (c.Restart ? " -> yes" : " -> no"), "status: Update complete."}));
@@ -139,6 +143,8 @@ TEST_F(UpdateModeLinePhase, LineRejectedThreeTimesCountsOnceWhenTakenAtTheFourth
     EXPECT_EQ(rig.Unit.Accepted, lines);
     EXPECT_EQ(rig.Surface.LinesSent, "5");
     EXPECT_EQ(rig.Surface.Boxes(), QStringList{});
+    EXPECT_EQ(rig.Outcome.Retries, 3);
+    EXPECT_EQ(rig.Outcome.Acknowledged, 5);
 }
 
 TEST_F(UpdateModeLinePhase, BytesLeftOverFromAnEarlierAnswerAreDroppedBeforeTheNextWrite)
@@ -167,6 +173,7 @@ TEST_F(UpdateModeLinePhase, LastLineWithoutLineEndTakenAsLineMeansEndOfFileAtOnc
     EXPECT_EQ(rig.LineWrites(), WithLineEnds(lines)) << "nothing follows the last line";
     EXPECT_EQ(rig.LastShown(), EofStatus);
     EXPECT_EQ(rig.Surface.LinesSent, "6");
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::Rejected("."))) << "the unit missed the end record";
 }
 
 TEST_F(UpdateModeLinePhase, FileEndingWithLineEndSendsOneEmptyLineBeforeEndOfFile)
@@ -178,6 +185,7 @@ TEST_F(UpdateModeLinePhase, FileEndingWithLineEndSendsOneEmptyLineBeforeEndOfFil
 
     EXPECT_EQ(rig.LineWrites(), WithLineEnds(lines) << "\r\n");
     EXPECT_EQ(rig.LastShown(), EofStatus);
+    EXPECT_TRUE(EndedAs(rig.Outcome, Ends::Rejected("."))) << "the unit missed the end record";
     EXPECT_EQ(rig.Surface.LinesSent, "7");
     // The gauge follows the count past its maximum rather than stopping or wrapping.
     EXPECT_EQ(rig.Surface.GaugeMaximum, 5);

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 #ifdef Q_OS_UNIX
@@ -80,11 +81,29 @@ QStringList ExpectedBoxes(TSeenEnd end)
     }
 }
 
-// Runs the check on the case's file and compares everything the technician saw.
-void RunAndCompare(TRig &rig, V variant, int result, TSeenEnd end, int pumps = -1)
+// Why the check gave its count, as the flows learn it, for what the technician saw.
+TFormatVerdict VerdictOf(TSeenEnd end)
 {
-    const int got = CheckUpdateFileFormat(rig.Link.Surface, rig.Link.State, variant);
-    EXPECT_EQ(got, result);
+    switch (end) {
+    case TSeenEnd::Valid: return TFormatVerdict::Usable;
+    case TSeenEnd::FormatBox:
+    case TSeenEnd::LimitBox:
+    case TSeenEnd::Silent: return TFormatVerdict::NotValid;
+    case TSeenEnd::Stopped: return TFormatVerdict::Stopped;
+    case TSeenEnd::ReadError: return TFormatVerdict::Unreadable;
+    case TSeenEnd::Unexpected: return TFormatVerdict::Failed;
+    }
+    return TFormatVerdict::Failed;
+}
+
+// Runs the check on the case's file and compares everything the technician saw, and the
+// verdict (by default the one that goes with what was seen).
+void RunAndCompare(TRig &rig, V variant, int result, TSeenEnd end, int pumps = -1,
+                   std::optional<TFormatVerdict> verdict = std::nullopt)
+{
+    const TFormatCheckResult got = CheckUpdateFileFormatWithVerdict(rig.Link.Surface, rig.Link.State, variant);
+    EXPECT_EQ(got.Records, result);
+    EXPECT_EQ(int(got.Verdict), int(verdict.value_or(VerdictOf(end))));
     EXPECT_EQ(rig.Surface.Statuses(), ExpectedStatuses(end));
     EXPECT_EQ(rig.Surface.Boxes(), ExpectedBoxes(end));
     for (const TSeen &seen : rig.Surface.Seen) {
@@ -310,7 +329,8 @@ TEST(UpdateFileFormatCheckLimits, ReadFailureAfterOpening)
 {
     TRig rig;
     rig.Surface.FileName = QStringLiteral("/proc/self/mem");
-    RunAndCompare(rig, V::Addr32, 0, E::Unexpected, 1);
+    // Only the label says so, but the flows learn that the file could not be read.
+    RunAndCompare(rig, V::Addr32, 0, E::Unexpected, 1, TFormatVerdict::Unreadable);
 }
 #endif
 
