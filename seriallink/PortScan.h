@@ -7,6 +7,9 @@
 #include "seriallink/LinkPrimitives.h"
 #include "seriallink/PortFacts.h"
 
+// What a busy port's name carries in every list of ports a front end shows.
+inline constexpr const char *BusyPortSuffix = " (busy)";
+
 // Why a port of the list is marked busy.
 enum class TPortBusy {
     Free,         // the port opened

@@ -57,6 +57,16 @@ std::vector<int> BrandUnitCodes(int brand)
     return codes;
 }
 
+std::vector<int> OfferedUnitCodes(bool offerBrandChoice)
+{
+    std::vector<int> codes;
+    if (offerBrandChoice)
+        codes = BrandUnitCodes(FirstBrand);
+    const std::vector<int> second = BrandUnitCodes(SecondBrand);
+    codes.insert(codes.end(), second.begin(), second.end());
+    return codes;
+}
+
 TRecordVariant WizardRecordVariant(int unitType)
 {
     const TUnitType *unit = FindUnitType(unitType);

@@ -43,6 +43,11 @@ const TUnitType *FindUnitType(int code);
 // The brand's unit type codes in product-list order (the rows' ListOrder).
 std::vector<int> BrandUnitCodes(int brand);
 
+// The unit types a build offers: the second brand's alone, or, where the brand choice is
+// offered (OfferBrandChoice), the first brand's followed by the second brand's, each brand in
+// product-list order.
+std::vector<int> OfferedUnitCodes(bool offerBrandChoice);
+
 // The record variant the wizard checks a unit type's file with: its row's Variant; 16-bit for
 // a code that is not in the catalogue.
 TRecordVariant WizardRecordVariant(int unitType);

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "seriallink/PortScan.h"
+
 // Texts that the wizard shows, each written once. A "%s" is filled in by FormatText, in order.
 namespace WizardTexts {
 inline constexpr const char *NextCaption = "Next >";
 inline constexpr const char *BeginCaption = "Begin";
 inline constexpr const char *ExitCaption = "Exit";
 inline constexpr const char *StopCaption = "Stop";
-inline constexpr const char *BusySuffix = " (busy)";
+inline constexpr const char *BusySuffix = BusyPortSuffix;
 inline constexpr const char *NoPermissionHint =
     "Varnel has no permission to open this port. On Linux, join the\n"
     "dialout group (sudo usermod -aG dialout $USER), then log out and\n"

@@ -1,0 +1,233 @@
+#include "cli/CliOptions.h"
+
+
+namespace {
+
+TCliCommand CommandFromName(const QString &name)
+{
+    if (name == QLatin1String("ports")) return TCliCommand::Ports;
+    if (name == QLatin1String("units")) return TCliCommand::Units;
+    if (name == QLatin1String("check")) return TCliCommand::Check;
+    if (name == QLatin1String("update")) return TCliCommand::Update;
+    if (name == QLatin1String("report")) return TCliCommand::Report;
+    return TCliCommand::None;
+}
+
+// The options each command takes (--help and --version are taken by all).
+QStringList OptionsOf(TCliCommand command)
+{
+    switch (command) {
+    case TCliCommand::Ports: return {QStringLiteral("--json")};
+    case TCliCommand::Units: return {QStringLiteral("--json"), QStringLiteral("--brand-choice")};
+    case TCliCommand::Check:
+        return {QStringLiteral("--unit"), QStringLiteral("--json"), QStringLiteral("--brand-choice")};
+    case TCliCommand::Update:
+        return {QStringLiteral("--unit"), QStringLiteral("--port"), QStringLiteral("--ports"),
+                QStringLiteral("--file"), QStringLiteral("--yes"), QStringLiteral("--restart"),
+                QStringLiteral("--json"), QStringLiteral("--report"), QStringLiteral("--brand-choice")};
+    case TCliCommand::Report: return {QStringLiteral("--csv")};
+    case TCliCommand::None: break;
+    }
+    return {};
+}
+
+bool TakesValue(const QString &option)
+{
+    static const QStringList valued = {QStringLiteral("--unit"), QStringLiteral("--port"), QStringLiteral("--ports"),
+                                       QStringLiteral("--file"), QStringLiteral("--restart"),
+                                       QStringLiteral("--report")};
+    return valued.contains(option);
+}
+
+TCliParse Fail(const QString &error)
+{
+    TCliParse parse;
+    parse.Error = error;
+    return parse;
+}
+
+} // namespace
+
+QString CommandName(TCliCommand command)
+{
+    switch (command) {
+    case TCliCommand::Ports: return QStringLiteral("ports");
+    case TCliCommand::Units: return QStringLiteral("units");
+    case TCliCommand::Check: return QStringLiteral("check");
+    case TCliCommand::Update: return QStringLiteral("update");
+    case TCliCommand::Report: return QStringLiteral("report");
+    case TCliCommand::None: break;
+    }
+    return {};
+}
+
+TCliParse ParseCommandLine(const QStringList &arguments)
+{
+    TCliOptions options;
+    QStringList positional;
+    QStringList seen;          // options taking one value, given so far
+    QStringList unknownBefore; // options met before the command was known
+    bool optionsEnded = false;
+    QString helpTopic;         // "varnel-cli help update"
+
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            if (options.Command == TCliCommand::None && positional.isEmpty() && !optionsEnded) {
+                if (argument == QLatin1String("help")) {
+                    options.Help = true;
+                    if (i + 1 < arguments.size())
+                        helpTopic = arguments[++i];
+                    continue;
+                }
+                const TCliCommand command = CommandFromName(argument);
+                if (command == TCliCommand::None)
+                    return Fail(QStringLiteral("unknown command \"%1\" (ports, units, check, update or report; "
+                                               "see varnel-cli --help)").arg(argument));
+                options.Command = command;
+                continue;
+            }
+            positional << argument;
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+
+        QString name = argument;
+        QString value;
+        bool inlineValue = false;
+        const qsizetype eq = argument.indexOf(QLatin1Char('='));
+        if (argument.startsWith(QLatin1String("--")) && eq > 2) {
+            name = argument.left(eq);
+            value = argument.mid(eq + 1);
+            inlineValue = true;
+        }
+
+        if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
+            options.Help = true;
+            continue;
+        }
+        if (name == QLatin1String("--version")) {
+            options.Version = true;
+            continue;
+        }
+        if (options.Command == TCliCommand::None) {
+            unknownBefore << name;
+            continue;
+        }
+        if (!OptionsOf(options.Command).contains(name))
+            return Fail(QStringLiteral("unknown option %1 for %2 (see varnel-cli %2 --help)")
+                            .arg(name, CommandName(options.Command)));
+        if (TakesValue(name)) {
+            if (!inlineValue) {
+                if (i + 1 >= arguments.size())
+                    return Fail(QStringLiteral("%1 needs a value").arg(name));
+                value = arguments[++i];
+            }
+        } else if (inlineValue) {
+            return Fail(QStringLiteral("%1 takes no value").arg(name));
+        }
+
+        if (name != QLatin1String("--port") && name != QLatin1String("--ports") && TakesValue(name)) {
+            if (seen.contains(name))
+                return Fail(QStringLiteral("%1 is given twice").arg(name));
+            seen << name;
+        }
+
+        if (name == QLatin1String("--json")) {
+            options.Json = true;
+        } else if (name == QLatin1String("--brand-choice")) {
+            options.BrandChoice = true;
+        } else if (name == QLatin1String("--csv")) {
+            options.Csv = true;
+        } else if (name == QLatin1String("--yes")) {
+            options.Yes = true;
+        } else if (name == QLatin1String("--unit")) {
+            if (value.trimmed().isEmpty())
+                return Fail(QStringLiteral("--unit needs a unit: a code, a short name or a full name"));
+            options.Unit = value.trimmed();
+        } else if (name == QLatin1String("--file")) {
+            if (value.isEmpty())
+                return Fail(QStringLiteral("--file needs a path"));
+            options.File = value;
+        } else if (name == QLatin1String("--report")) {
+            if (value.isEmpty())
+                return Fail(QStringLiteral("--report needs a path"));
+            options.ReportPath = value;
+        } else if (name == QLatin1String("--restart")) {
+            const QString answer = value.toLower();
+            if (answer == QLatin1String("yes"))
+                options.Restart = true;
+            else if (answer == QLatin1String("no"))
+                options.Restart = false;
+            else
+                return Fail(QStringLiteral("--restart takes yes or no, not \"%1\"").arg(value));
+        } else if (name == QLatin1String("--port") || name == QLatin1String("--ports")) {
+            const QStringList names = name == QLatin1String("--ports") ? value.split(QLatin1Char(',')) : QStringList{value};
+            for (const QString &raw : names) {
+                const QString port = raw.trimmed();
+                if (port.isEmpty())
+                    return Fail(QStringLiteral("%1 needs a port name, not \"%2\"").arg(name, value));
+                if (options.Ports.contains(port))
+                    return Fail(QStringLiteral("port %1 is named twice").arg(port));
+                options.Ports << port;
+            }
+        }
+    }
+
+    if (options.Help && options.Command == TCliCommand::None && !helpTopic.isEmpty()) {
+        options.Command = CommandFromName(helpTopic);
+        if (options.Command == TCliCommand::None)
+            return Fail(QStringLiteral("unknown command \"%1\" (ports, units, check, update or report)").arg(helpTopic));
+    }
+    if (options.Help || options.Version) {
+        TCliParse parse;
+        parse.Ok = true;
+        parse.Options = options;
+        return parse;
+    }
+    if (!unknownBefore.isEmpty())
+        return Fail(QStringLiteral("%1 before the command (ports, units, check, update or report)").arg(unknownBefore.first()));
+    if (options.Command == TCliCommand::None)
+        return Fail(QStringLiteral("no command given (ports, units, check, update or report; see varnel-cli --help)"));
+
+    // What each command needs besides its options.
+    switch (options.Command) {
+    case TCliCommand::Ports:
+    case TCliCommand::Units:
+        if (!positional.isEmpty())
+            return Fail(QStringLiteral("%1 takes no argument, not \"%2\"").arg(CommandName(options.Command), positional.first()));
+        break;
+    case TCliCommand::Check:
+    case TCliCommand::Report:
+        if (positional.isEmpty())
+            return Fail(QStringLiteral("%1 needs a FILE").arg(CommandName(options.Command)));
+        if (positional.size() > 1)
+            return Fail(QStringLiteral("%1 takes one FILE, not also \"%2\"").arg(CommandName(options.Command), positional.at(1)));
+        if (positional.first().isEmpty())
+            return Fail(QStringLiteral("%1 needs a FILE, not an empty name").arg(CommandName(options.Command)));
+        options.File = positional.first();
+        if (options.Command == TCliCommand::Check && options.Unit.isEmpty())
+            return Fail(QStringLiteral("check needs --unit UNIT"));
+        break;
+    case TCliCommand::Update:
+        if (!positional.isEmpty())
+            return Fail(QStringLiteral("update takes no argument \"%1\" (the file goes with --file)").arg(positional.first()));
+        if (options.Unit.isEmpty())
+            return Fail(QStringLiteral("update needs --unit UNIT"));
+        if (options.Ports.isEmpty())
+            return Fail(QStringLiteral("update needs --port PORT (or --ports A,B,...)"));
+        if (options.File.isEmpty())
+            return Fail(QStringLiteral("update needs --file FILE"));
+        break;
+    case TCliCommand::None:
+        break;
+    }
+
+    TCliParse parse;
+    parse.Ok = true;
+    parse.Options = options;
+    return parse;
+}

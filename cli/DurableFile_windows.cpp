@@ -1,0 +1,133 @@
+// Durable append on Windows: a handle that may append but not overwrite writes every WriteFile at
+// the end of the file as one piece, and FlushFileBuffers waits for the disk. A new file's name
+// needs no flush of its own folder there: NTFS logs the folder's change with the file.
+#include "cli/DurableFile.h"
+
+#include <QDir>
+
+#include <windows.h>
+
+namespace {
+
+void SetError(QString *error, const char *text, const QString &path, DWORD number)
+{
+    if (error)
+        *error = QString::fromLatin1(text).arg(QDir::toNativeSeparators(path), qt_error_string(int(number)));
+}
+
+// The largest piece one WriteFile is given.
+constexpr qsizetype MaxWrite = 1 << 30;
+
+// The appenders' lock: one byte far beyond the end of any report. Locking it does not keep
+// readers or other writers from the file's content (Windows' byte-range locks are mandatory),
+// it only makes the appenders that take it wait for each other.
+constexpr DWORD LockOffsetLow = 0xFFFFFFF0u;
+constexpr DWORD LockOffsetHigh = 0x7FFFFFFFu;
+
+HANDLE OpenForAppend(const QString &path, DWORD access)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    // Others may read and append meanwhile (another station program, a viewer); the handle is
+    // not inherited by programs this one starts.
+    return CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+OVERLAPPED LockPlace()
+{
+    OVERLAPPED place{};
+    place.Offset = LockOffsetLow;
+    place.OffsetHigh = LockOffsetHigh;
+    return place;
+}
+
+// True when the file holds something whose last byte is not a line feed.
+bool EndsInsideALine(HANDLE file)
+{
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0)
+        return false;
+    const ULONGLONG lastByte = ULONGLONG(size.QuadPart - 1);
+    OVERLAPPED at{};
+    at.Offset = DWORD(lastByte & 0xFFFFFFFFu);
+    at.OffsetHigh = DWORD(lastByte >> 32);
+    char last = '\n';
+    DWORD got = 0;
+    return ReadFile(file, &last, 1, &got, &at) && got == 1 && last != '\n';
+}
+
+bool Append(const QString &path, const QByteArray &bytes, bool closeCutLine, QString *error)
+{
+    if (path.isEmpty()) {
+        if (error)
+            *error = QString::fromLatin1(DurableFileTexts::NoFileName);
+        return false;
+    }
+    // Reading is asked for only to look at the last byte and to take the lock; without write
+    // access to the data (FILE_WRITE_DATA) every write still goes to the end. A file the user may
+    // append to but not read is appended to without the look.
+    bool canRead = true;
+    HANDLE file = OpenForAppend(path, FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        canRead = false;
+        file = OpenForAppend(path, FILE_APPEND_DATA | SYNCHRONIZE);
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        SetError(error, DurableFileTexts::CannotOpen, path, GetLastError());
+        return false;
+    }
+    OVERLAPPED place = LockPlace();
+    const bool locked = canRead && LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place);
+
+    QByteArray out = bytes;
+    if (closeCutLine && canRead && EndsInsideALine(file))
+        out.prepend('\n');
+
+    const char *rest = out.constData();
+    qsizetype left = out.size();
+    DWORD failure = ERROR_SUCCESS;
+    while (left > 0) {
+        const DWORD piece = DWORD(qMin(left, MaxWrite));
+        DWORD wrote = 0;
+        if (!WriteFile(file, rest, piece, &wrote, nullptr)) {
+            failure = GetLastError();
+            break;
+        }
+        if (wrote == 0) { // nothing taken and no reason given: do not spin
+            failure = ERROR_WRITE_FAULT;
+            break;
+        }
+        rest += wrote;
+        left -= qsizetype(wrote);
+    }
+    const bool written = (left == 0);
+    const bool flushed = written && FlushFileBuffers(file);
+    const DWORD flushFailure = flushed ? ERROR_SUCCESS : GetLastError();
+    if (locked) {
+        OVERLAPPED again = LockPlace();
+        UnlockFileEx(file, 0, 1, 0, &again);
+    }
+    CloseHandle(file);
+
+    if (!written) {
+        SetError(error, DurableFileTexts::CannotWrite, path, failure);
+        return false;
+    }
+    if (!flushed) {
+        SetError(error, DurableFileTexts::CannotFlush, path, flushFailure);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    return Append(path, bytes, false, error);
+}
+
+bool AppendLine(const QString &path, const QByteArray &line, QString *error)
+{
+    return Append(path, line + '\n', true, error);
+}

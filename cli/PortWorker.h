@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <functional>
+
+#include "operator/OperatorSurface.h"
+#include "operator/WizardState.h"
+#include "protocols/UpdateOutcome.h"
+#include "updatefile/UnitCatalogue.h"
+
+class TUpdateConsole;
+
+// The operator surface of one port's update, living on the port's thread: it forwards every
+// status text, box and gauge change to the console on the main thread (queued), and asks the
+// console its questions through a blocking call. Its event pump handles the port thread's own
+// events, which is how a stop request posted to the thread reaches the flow.
+class TPortSurface : public TOperatorSurface {
+public:
+    TPortSurface(TUpdateConsole &console, int port, const QString &fileName);
+
+    void SetStatusText(const QString &text) override;
+    QString StatusText() const override { return status_; }
+    void ReportBox(const QString &text, const QString &title, TBoxIcon icon) override;
+    bool AskYesNo(const QString &text, const QString &title) override;
+    void SetGaugeMaximum(int maximum) override;
+    void SetGaugePosition(int position) override;
+    void SetLinesSent(const QString &caption) override;
+    void ProcessPendingMessages() override;
+    QString UpdateFileName() const override { return fileName_; }
+    void SetFileWarning(const QString &text) override;
+
+private:
+    TUpdateConsole &console_;
+    const int port_;
+    const QString fileName_;
+    QString status_;
+};
+
+// How a port's update ended, as its thread reports it.
+struct TPortRun {
+    TUpdateOutcome Outcome;
+    QString LastStatus;
+    QDateTime Start; // UTC
+    QDateTime End;   // UTC
+    qint64 DurationMs = 0;
+};
+
+// One port's update on a thread of its own: its own serial port, clock, session state, link and
+// surface, all made on that thread so that the flow's waits handle that thread's events.
+class TPortWorker : public QThread {
+    Q_OBJECT
+public:
+    TPortWorker(int port, const QString &portName, const TUnitType &unit, const QString &fileName,
+                TUpdateConsole &console, QObject *parent = nullptr);
+    ~TPortWorker() override;
+
+    // Called on the main thread when the update has ended (queued from the port's thread).
+    std::function<void(int port, const TPortRun &run)> OnEnded;
+
+    // The Stop button for this port: StopRequested is set on the port's thread, which wakes
+    // its wait. May be called before the thread runs and after it ended.
+    void RequestStop();
+
+protected:
+    void run() override;
+
+private:
+    const int port_;
+    const QString portName_;
+    const TUnitType unit_;
+    const QString fileName_;
+    TUpdateConsole &console_;
+    QObject *control_;               // lives on the port's thread; stop requests are posted to it
+    TWizardState *state_ = nullptr;  // the running flow's state; touched on the port's thread only
+};

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QTextStream>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+#include "cli/Console.h"
+#include "cli/EventJson.h"
+#include "cli/ProgressText.h"
+#include "operator/OperatorSurface.h"
+
+// The console of an update on the main thread: it prints what every port's flow shows (status
+// lines, boxes, progress), asks the flows' questions on the terminal once for all ports (or
+// answers them from the options), and turns Ctrl-C into the Stop button of every running port.
+// Human output redraws a progress bar (one port) or one row per port in place on a terminal,
+// writes plain lines elsewhere; --json writes one JSON object per event and nothing else.
+class TUpdateConsole : public QObject {
+    Q_OBJECT
+public:
+    struct TSettings {
+        bool Json = false;
+        bool OutIsTerminal = false; // standard output is a terminal
+        bool Redraw = false;  // ... and takes escape sequences: progress drawn in place
+        bool CanAsk = false;  // standard input is a terminal: questions asked there
+        bool Yes = false;     // --yes: the Begin and Stop questions answered Yes
+        std::optional<bool> Restart; // --restart yes|no
+        int Width = 80;       // terminal columns
+    };
+    struct TPortInfo {
+        QString Name;
+        QString SerialNumber; // the adapter's, where known
+    };
+
+    TUpdateConsole(const TSettings &settings, const QList<TPortInfo> &ports, QTextStream &out, QTextStream &err,
+                   QObject *parent = nullptr);
+
+    // The line read for answers (ReadAnswerLine unless a test replaces it), the interrupts that
+    // arrived during it (the interrupt watch's), and how a stop reaches a running port.
+    std::function<TLineRead(QString &)> ReadLine;
+    std::function<int(bool *)> TakeInterrupts;
+    std::function<void(int port)> PostStop;
+
+    // What a port's flow shows; called on this object's thread.
+    void Status(int port, const QString &text);
+    void Box(int port, const QString &title, const QString &text, TBoxIcon icon);
+    void GaugeMaximum(int port, int maximum);
+    void GaugePosition(int port, int position);
+    void LinesSent(int port, const QString &caption);
+    // A flow's question; blocks the caller until it is answered. True for Yes.
+    bool Ask(int port, const QString &title, const QString &text);
+
+    // A port's update has ended; it takes no more stop requests.
+    void Ended(int port, const TPortResult &result);
+
+    // Ctrl-C pressed count times; terminate for a request to terminate (taken as a confirmed
+    // stop).
+    void Interrupt(int count, bool terminate);
+
+    // The end of the run: the progress as it ended, the summary table, the failed ports and the
+    // command that retries them.
+    void Finish(const QList<TPortResult> &results, int exitCode, const QString &retryCommand);
+
+    // Redraws the progress now (the timer does it a few times a second).
+    void Redraw();
+
+private:
+    struct TPortView {
+        QString Name;
+        QString SerialNumber;
+        QString Status;
+        QString LinesSent;
+        qint64 Sent = 0;
+        qint64 Total = 0;
+        bool GaugeSeen = false;
+        bool Running = true;
+        QString Outcome;       // set when ended
+        int LastDecile = -1;   // plain output: the last tenth printed
+        int StopRound = 0;     // the Ctrl-C round whose stop this port was sent; 0 none
+        // Rate of acknowledged lines: counted from the first one seen.
+        QElapsedTimer RateClock;
+        qint64 RateBase = 0;
+        TProgressFigures Figures() const;
+    };
+    enum class TQuestion { Begin, Restart, Stop, Other };
+
+    static TQuestion Classify(const QString &title);
+    QString Label(int port) const; // "" for one port, "[PORT] " for several
+    bool Several() const { return ports_.size() > 1; }
+
+    void Emit(const QJsonObject &event);   // --json: one line on standard output
+    void PrintLines(const QStringList &lines); // human output above the progress rows
+    void ClearRows();
+    void DrawRows();
+    void ScheduleRedraw();
+    void ProgressChanged(int port);
+
+    // Asks on the terminal; by names who answered.
+    bool AskTerminal(int port, TQuestion kind, const QString &title, const QString &text, QString &by);
+    int StartRound(bool presetYes);
+    void ShowAnswer(int port, const QString &title, bool yes, const QString &by, bool quiet);
+
+    TSettings settings_;
+    QList<TPortView> ports_;
+    QTextStream &out_;
+    QTextStream &err_;
+    QTimer redrawTimer_;
+    int rowsShown_ = 0;
+
+    std::optional<bool> beginAnswer_;
+    std::optional<bool> restartAnswer_;
+    int openRound_ = 0;            // the latest Ctrl-C round
+    QMap<int, bool> roundAnswers_; // the Stop answer of each round, once given
+    bool asking_ = false;          // a question waits on the terminal
+    bool finished_ = false;        // the summary is out: the rows stay as they are
+};
