@@ -123,3 +123,24 @@ QString RetryCommand(const QString &unit, const QString &file, const QStringList
         words << ShellQuote(option);
     return words.join(QLatin1Char(' '));
 }
+
+QString WrapToWidth(const QString &text, int width)
+{
+    width = qMax(width, 20);
+    QStringList out;
+    for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
+        QString rest = paragraph;
+        while (rest.size() > width) {
+            // The last blank within the line; a word longer than the line breaks after itself.
+            qsizetype cut = rest.lastIndexOf(QLatin1Char(' '), width);
+            if (cut <= 0)
+                cut = rest.indexOf(QLatin1Char(' '), width);
+            if (cut <= 0)
+                break;
+            out << rest.left(cut);
+            rest = rest.mid(cut + 1);
+        }
+        out << rest;
+    }
+    return out.join(QLatin1Char('\n'));
+}

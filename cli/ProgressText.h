@@ -34,6 +34,11 @@ QString ProgressBarLine(const TProgressFigures &figures, int width);
 QString ProgressRow(const QString &port, const QString &serialNumber, const TProgressFigures &figures,
                     const QString &status, int portWidth, int width);
 
+// A message for a terminal width columns wide: broken at blanks so that no word is cut by the
+// terminal's own wrapping; the blank at a break is dropped, every other character kept. A word
+// longer than a line stands on a line of its own. Width below 20 counts as 20.
+QString WrapToWidth(const QString &text, int width);
+
 // The summary table: a header row and one row per port (port, unit, outcome, time).
 QStringList SummaryTable(const QList<TPortResult> &results);
 

@@ -251,7 +251,7 @@ bool TUpdateConsole::AskTerminal(int port, TQuestion kind, const QString &title,
     QTextStream &to = settings_.Json || !settings_.OutIsTerminal ? err_ : out_;
     asking_ = true;
     ClearRows();
-    to << '\n' << title << '\n' << text << '\n';
+    to << '\n' << title << '\n' << WrapToWidth(text, settings_.Width) << '\n';
     to << (Several() ? Text(CliTexts::AskAllPorts).arg(ports_.size()) : Text(CliTexts::AskOnePort));
     to.flush();
     Q_UNUSED(port)

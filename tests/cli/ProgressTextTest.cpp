@@ -96,6 +96,29 @@ INSTANTIATE_TEST_SUITE_P(Table, ShellQuoting,
                                            TQuote{"$HOME", "'$HOME'"}, TQuote{"x;rm -rf /", "'x;rm -rf /'"},
                                            TQuote{"T42\u00e9.s19", "'T42\u00e9.s19'"}));
 
+struct TWrapCase {
+    const char *Text;
+    int Width;
+    const char *Wrapped;
+};
+
+class WrappedMessage : public ::testing::TestWithParam<TWrapCase> {};
+
+TEST_P(WrappedMessage, BreaksAtBlanksAndKeepsEveryOtherCharacter)
+{
+    EXPECT_EQ(WrapToWidth(QString::fromLatin1(GetParam().Text), GetParam().Width),
+              QString::fromLatin1(GetParam().Wrapped));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WrappedMessage, ::testing::Values(
+    TWrapCase{"short enough", 80, "short enough"},
+    TWrapCase{"Do you want to continue?", 20, "Do you want to\ncontinue?"},
+    // Two blanks between sentences: one goes at the break, the other stays at the line's end.
+    TWrapCase{"UPDATED.  Do you want to go on now", 20, "UPDATED.  Do you\nwant to go on now"},
+    TWrapCase{"a Supercalifragilisticexpialidocious word", 20, "a\nSupercalifragilisticexpialidocious\nword"},
+    TWrapCase{"first line\nsecond line that is long", 20, "first line\nsecond line that is\nlong"},
+    TWrapCase{"narrow", 5, "narrow"}));
+
 TEST(RetryCommand, NamesTheFailedPortsWithTheOptionsThatWereGiven)
 {
     EXPECT_EQ(RetryCommand(QStringLiteral("12"), QStringLiteral("/srv/fw/T42 v2.s19"),
