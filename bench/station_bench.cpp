@@ -10,8 +10,7 @@
 //
 // Usage: station_bench [--families update-mode,monitor,module] [--units 1,4,16] [--kib 64]
 //                      [--bin BUILD_DIR]
-// The module family needs a build that offers the first brand's types
-// (-DVARNEL_OFFER_BRAND_CHOICE=ON); without one its rows are skipped with a note.
+// The module family is the first brand's: its command carries --brand-choice.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -117,6 +116,8 @@ TRow RunRow(const TFamily &family, int units, const QString &bin, const QString 
     }
 
     QStringList args = {"update", "--unit", family.Unit, "--file", file, "--yes", "--restart", "no", "--json"};
+    if (family.Key == QLatin1String("module"))
+        args << "--brand-choice"; // the communications modules are the first brand's
     for (const QString &p : ports)
         args << "--port" << p;
 
