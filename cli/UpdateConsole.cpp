@@ -251,7 +251,9 @@ bool TUpdateConsole::AskTerminal(int port, TQuestion kind, const QString &title,
     QTextStream &to = settings_.Json || !settings_.OutIsTerminal ? err_ : out_;
     asking_ = true;
     ClearRows();
-    to << '\n' << title << '\n' << WrapToWidth(text, settings_.Width) << '\n';
+    // On the terminal the text is broken at blanks to its width; elsewhere it stays one line as
+    // the flow gave it.
+    to << '\n' << title << '\n' << (&to == &out_ ? WrapToWidth(text, settings_.Width) : text) << '\n';
     to << (Several() ? Text(CliTexts::AskAllPorts).arg(ports_.size()) : Text(CliTexts::AskOnePort));
     to.flush();
     Q_UNUSED(port)

@@ -17,13 +17,14 @@ windows_build=$(cd "$2" && pwd)
 run="$src/tools/windows/wine-run.sh"
 unitsim="$linux_build/unitsim/varnel-unitsim"
 demo="$windows_build/app/varnel-demo.exe"
+cli="$windows_build/cli/varnel-cli.exe"
 samples="$src/samples"
 link=/tmp/varnel-wine-com5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"   # Wine runs a program from the current folder before its own: keep it empty
 
-for f in "$unitsim" "$demo"; do
+for f in "$unitsim" "$demo" "$cli"; do
   [ -e "$f" ] || { echo "com_updates: missing $f" >&2; exit 2; }
 done
 
@@ -122,6 +123,62 @@ row MonitorSilent monitor "TVR-3770 Resistance Grounded Relay" T3770170.s19 \
   "Did not receive any response from unit.  Try again." "" "byte@3=silent"
 row ModuleErrorE module "KLN-12B Communications Module Only" GRA0170.s19 \
   "Error 'E': Flash ROM error.  Try again." "Error 'E': Flash ROM error. Please try again" "record@2=E"
+
+# varnel-cli.exe on the same port: the exit code of the outcome, the JSON stream's outcome event
+# and, for a completed update, the unit's record.
+cli_row() { # name family unit sample expected_exit [fault rules...]
+  local name=$1 family=$2 unit=$3 sample=$4 want=$5
+  shift 5
+  local faults=()
+  for r in "$@"; do faults+=(--fault "$r"); done
+  local start=$SECONDS
+  "$unitsim" --family "$family" --link "$link" --once --record "$work/$name.record" "${faults[@]}" \
+    >"$work/$name.unit" 2>&1 &
+  local unit_pid=$!
+  sleep 0.5
+  local file_unix="$samples/$sample"
+  timeout 600 "$run" "$cli" update --brand-choice --unit "$unit" --port COM5 --file "Z:${file_unix//\//\\}" \
+    --yes --restart no --json >"$work/$name.json" 2>"$work/$name.err"
+  local code=$?
+  kill -INT "$unit_pid" 2>/dev/null; wait "$unit_pid" 2>/dev/null
+  local why="" kind
+  kind=$(python3 -c 'import json,sys
+for l in open(sys.argv[1], encoding="utf-8"):
+    e = json.loads(l)
+    if e.get("event") == "outcome": print(e["kind"])' "$work/$name.json" 2>&1)
+  [ "$code" -eq "$want" ] || why="exit code $code, wanted $want"
+  if [ "$want" -eq 0 ]; then
+    [ "$kind" = "completed" ] || why="${why:+$why; }outcome \"$kind\""
+    cmp -s "$work/$name.record" <(expected_record "$family" "$file_unix") ||
+      why="${why:+$why; }the unit's record differs from $sample"
+  fi
+  if [ -z "$why" ]; then
+    echo "PASS  $name  ($((SECONDS - start)) s): exit $code, $kind"
+  else
+    echo "FAIL  $name  ($((SECONDS - start)) s): $why"
+    echo "----- varnel-cli.exe:"; tail -8 "$work/$name.json"; tail -5 "$work/$name.err"
+    echo "----- varnel-unitsim:"; tail -15 "$work/$name.unit"
+    failures=$((failures + 1))
+  fi
+  return 0
+}
+
+cli_row CliUpdateModeCompletes update-mode TVR-4200 T4200170.s19 0
+cli_row CliMonitorCompletes monitor TVR-3770 T3770170.s19 0
+cli_row CliModuleCompletes module KLN-12B GRA0170.s19 0
+cli_row CliUpdateModeErrorC update-mode TVR-4200 T4200170.s19 7 "line@3=C*4"
+
+# The port list of varnel-cli.exe comes from the registry too.
+"$unitsim" --family any --link "$link" >/dev/null 2>&1 &
+lister=$!
+sleep 0.5
+if "$run" "$cli" ports 2>/dev/null | tr -d '\r' | grep -qx 'COM5.*'; then
+  echo "PASS  CliListsCom5"
+else
+  echo "FAIL  CliListsCom5: varnel-cli.exe ports does not list COM5"
+  failures=$((failures + 1))
+fi
+kill "$lister" 2>/dev/null; wait "$lister" 2>/dev/null
 
 [ "$failures" -eq 0 ] || { echo "com_updates: $failures row(s) failed"; exit 1; }
 echo "com_updates: every row passed"
