@@ -142,14 +142,6 @@ int TInterruptWatch::TakeInterrupts(bool *terminate)
     return Take(terminate);
 }
 
-void TInterruptWatch::Poll()
-{
-    bool terminate = false;
-    const int count = TakeInterrupts(&terminate);
-    if (count > 0)
-        emit Interrupted(count, terminate);
-}
-
 TLineRead ReadAnswerLine(QString &line)
 {
     line.clear();

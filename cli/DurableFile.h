@@ -16,6 +16,10 @@ bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error);
 // so that the look at its last byte and the write are one step.
 bool AppendLine(const QString &path, const QByteArray &line, QString *error);
 
+// The platform's append behind both (DurableFile_posix.cpp, DurableFile_windows.cpp): with
+// closeCutLine, under the file's lock, a line feed first when the file ends inside a line.
+bool AppendToFile(const QString &path, const QByteArray &bytes, bool closeCutLine, QString *error);
+
 // The reasons both give: %1 the file, %2 what the system said.
 namespace DurableFileTexts {
 inline constexpr char NoFileName[] = "no file named to append to";

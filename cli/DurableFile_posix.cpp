@@ -99,7 +99,9 @@ bool WriteAll(int fd, const QByteArray &bytes)
     return true;
 }
 
-bool Append(const QString &path, const QByteArray &bytes, bool closeCutLine, QString *error)
+} // namespace
+
+bool AppendToFile(const QString &path, const QByteArray &bytes, bool closeCutLine, QString *error)
 {
     if (path.isEmpty()) {
         if (error)
@@ -149,16 +151,4 @@ bool Append(const QString &path, const QByteArray &bytes, bool closeCutLine, QSt
         ::close(dirFd);
     }
     return true;
-}
-
-} // namespace
-
-bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error)
-{
-    return Append(path, bytes, false, error);
-}
-
-bool AppendLine(const QString &path, const QByteArray &line, QString *error)
-{
-    return Append(path, line + '\n', true, error);
 }

@@ -56,7 +56,9 @@ bool EndsInsideALine(HANDLE file)
     return ReadFile(file, &last, 1, &got, &at) && got == 1 && last != '\n';
 }
 
-bool Append(const QString &path, const QByteArray &bytes, bool closeCutLine, QString *error)
+} // namespace
+
+bool AppendToFile(const QString &path, const QByteArray &bytes, bool closeCutLine, QString *error)
 {
     if (path.isEmpty()) {
         if (error)
@@ -118,16 +120,4 @@ bool Append(const QString &path, const QByteArray &bytes, bool closeCutLine, QSt
         return false;
     }
     return true;
-}
-
-} // namespace
-
-bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error)
-{
-    return Append(path, bytes, false, error);
-}
-
-bool AppendLine(const QString &path, const QByteArray &line, QString *error)
-{
-    return Append(path, line + '\n', true, error);
 }
