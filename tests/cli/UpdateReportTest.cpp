@@ -341,8 +341,9 @@ TEST(UpdateReportTable, GarbageAndAHalfLineAreNamedAndSkipped)
     ASSERT_TRUE(std::is_sorted(starts.begin(), starts.end()));
     const std::vector<QStringList> cells{
         {"2026-12-08 21:53:54Z", "ttyUSB0", "A50285BI", "TVR-4200", "unit rejected: 'C'", "1236 lines", "73.1 s",
-         FullRecord().FilePath},
-        {"2026-12-08 21:53:54Z", "ttyACM12", "-", "TVR-4200", "completed", "7 records", "123.5 s", FullRecord().FilePath}};
+         QDir::toNativeSeparators(FullRecord().FilePath)},
+        {"2026-12-08 21:53:54Z", "ttyACM12", "-", "TVR-4200", "completed", "7 records", "123.5 s",
+         QDir::toNativeSeparators(FullRecord().FilePath)}}; // the file as the system writes paths
     for (size_t row = 0; row < cells.size(); ++row) {
         const QString &line = lines[qsizetype(row) + 1];
         EXPECT_FALSE(line.endsWith(QLatin1Char(' ')));
