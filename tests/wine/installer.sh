@@ -27,6 +27,7 @@ check "every staged file is installed ($(cd "$stage" && find . -type f | wc -l) 
 [ -z "$missing" ] || echo "$missing" | head
 check "varnel.exe with help\\index.html beside it" '[ -f "$target/varnel.exe" ] && [ -f "$target/help/index.html" ]'
 check "the windows platform plugin beside it" '[ -f "$target/platforms/qwindows.dll" ]'
+check "varnel-cli.exe beside it" '[ -f "$target/varnel-cli.exe" ]'
 check "an uninstaller" '[ -f "$target/uninstall.exe" ]'
 check "a Start-menu entry" '[ -f "$menu/Varnel.lnk" ]'
 
