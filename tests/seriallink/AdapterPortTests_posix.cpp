@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -99,6 +101,19 @@ TEST_F(AdapterPort, AProgramWithoutALockIsFoundByItsOpenDescriptor)
     QProcess holder;
     const QString script = QStringLiteral("exec 3<>'%1' && echo held && exec cat").arg(pty.Path());
     ASSERT_TRUE(StartHolder(holder, QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}));
+    // "held" comes before the exec: wait until the shell has become cat.
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(holder.processId()));
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 5000) {
+        if (comm.open(QIODevice::ReadOnly)) {
+            const bool isCat = comm.readAll().trimmed() == "cat";
+            comm.close();
+            if (isCat)
+                break;
+        }
+        QThread::msleep(5);
+    }
 
     const std::optional<TPortHolder> found = port.FindPortHolder(pty.Path());
     ASSERT_TRUE(found.has_value());
