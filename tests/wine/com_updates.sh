@@ -71,17 +71,26 @@ else:
 EOF
 }
 
+# Starts the row's unit behind the COM5 link, once, recording what it takes; faults are
+# --fault rules. The unit runs in the background: $! is its process id.
+start_unit() { # name family [fault rules...]
+  local name=$1 family=$2
+  shift 2
+  local faults=()
+  for r in "$@"; do faults+=(--fault "$r"); done
+  "$unitsim" --family "$family" --link "$link" --once --record "$work/$name.record" "${faults[@]}" \
+    >"$work/$name.unit" 2>&1 &
+  sleep 0.5
+  return 0
+}
+
 failures=0
 row() { # name family unit sample expected_status expected_box [fault rules...]
   local name=$1 family=$2 unit=$3 sample=$4 status=$5 box=$6
   shift 6
-  local faults=()
-  for r in "$@"; do faults+=(--fault "$r"); done
   local start=$SECONDS
-  "$unitsim" --family "$family" --link "$link" --once --record "$work/$name.record" "${faults[@]}" \
-    >"$work/$name.unit" 2>&1 &
+  start_unit "$name" "$family" "$@"
   local unit_pid=$!
-  sleep 0.5
   local file_unix="$samples/$sample"
   local file_win="Z:${file_unix//\//\\}"
   timeout 600 "$run" "$demo" --headless --port COM5 --unit "$unit" --file "$file_win" \
@@ -129,13 +138,9 @@ row ModuleErrorE module "KLN-12B Communications Module Only" GRA0170.s19 \
 cli_row() { # name family unit sample expected_exit [fault rules...]
   local name=$1 family=$2 unit=$3 sample=$4 want=$5
   shift 5
-  local faults=()
-  for r in "$@"; do faults+=(--fault "$r"); done
   local start=$SECONDS
-  "$unitsim" --family "$family" --link "$link" --once --record "$work/$name.record" "${faults[@]}" \
-    >"$work/$name.unit" 2>&1 &
+  start_unit "$name" "$family" "$@"
   local unit_pid=$!
-  sleep 0.5
   local file_unix="$samples/$sample"
   timeout 600 "$run" "$cli" update --brand-choice --unit "$unit" --port COM5 --file "Z:${file_unix//\//\\}" \
     --yes --restart no --json >"$work/$name.json" 2>"$work/$name.err"
