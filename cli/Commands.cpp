@@ -10,7 +10,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/HelpText.h"
 #include "cli/UnitLookup.h"
-#include "cli/UpdateReport.h"
+#include "station/UpdateReport.h"
 #include "seriallink/LinkClock.h"
 #include "seriallink/PortScan.h"
 #include "seriallink/TComPort.h"

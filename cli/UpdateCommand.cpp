@@ -6,17 +6,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QSysInfo>
 #include <memory>
 #include <vector>
 
 #include "cli/CliTexts.h"
 #include "cli/ConsoleSurface.h"
 #include "cli/ExitCodes.h"
-#include "cli/PortWorker.h"
+#include "station/PortWorker.h"
 #include "cli/UnitLookup.h"
 #include "cli/UpdateConsole.h"
-#include "cli/UpdateReport.h"
+#include "station/StationRecord.h"
+#include "station/UpdateReport.h"
 #include "seriallink/LinkClock.h"
 #include "seriallink/PortPlatform.h"
 #include "seriallink/PortScan.h"
@@ -25,25 +25,10 @@
 #include "updatefile/FileSummary.h"
 #include "updatefile/FormatCheck.h"
 
-#ifndef VARNEL_VERSION
-#define VARNEL_VERSION "unknown"
-#endif
-
 namespace {
 QString Text(const char *text)
 {
     return QString::fromUtf8(text);
-}
-
-// What each acknowledged item of the unit's flow is.
-QString AcknowledgedUnitOf(TUpdateFlowKind flow)
-{
-    switch (flow) {
-    case TUpdateFlowKind::UpdateMode: return QStringLiteral("lines");
-    case TUpdateFlowKind::ResistorMonitor: return QStringLiteral("bytes");
-    case TUpdateFlowKind::CommsModule: return QStringLiteral("records");
-    }
-    return {};
 }
 
 // The port's facts and whether it can be had, before anything is sent. Empty when it can;
@@ -243,32 +228,14 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
         console.Ended(port, result);
 
         if (!options.ReportPath.isEmpty()) {
-            TUpdateRecord record;
-            record.Start = run.Start;
-            record.End = run.End;
-            record.UnitCode = unit.Code;
-            record.UnitName = unit.ShortName;
-            record.Port = options.Ports[port];
-            record.AdapterDescription = facts[size_t(port)].Description;
-            record.AdapterSerialNumber = facts[size_t(port)].SerialNumber;
-            record.AdapterByIdLink = facts[size_t(port)].ByIdLink;
-            record.FilePath = filePath;
-            record.FileSize = fileSummary ? fileSummary->FileSize : fileInfo.size();
-            if (fileSummary) {
-                record.FileSha256 = QString::fromLatin1(fileSummary->Sha256Hex);
-                for (const char *type : {"S1", "S2", "S3"})
-                    record.FileRecords += fileSummary->RecordsByType.value(QByteArray(type), 0);
-            }
-            record.Acknowledged = run.Outcome.Acknowledged;
-            record.AcknowledgedUnit = AcknowledgedUnitOf(unit.Flow);
-            record.Outcome = OutcomeKindName(run.Outcome.Kind);
-            record.OutcomeDetail = DescribeOutcome(run.Outcome);
-            record.UnitError = QString::fromLatin1(run.Outcome.UnitAnswer);
-            record.LastStatus = run.LastStatus;
-            record.Retries = run.Outcome.Retries;
-            record.DurationMs = run.DurationMs;
-            record.VarnelVersion = QString::fromLatin1(VARNEL_VERSION);
-            record.Host = QSysInfo::machineHostName();
+            TRecordContext context;
+            context.Unit = unit;
+            context.Port = options.Ports[port];
+            context.Adapter = facts[size_t(port)];
+            context.FilePath = filePath;
+            context.FileSize = fileInfo.size();
+            context.File = fileSummary;
+            const TUpdateRecord record = MakeUpdateRecord(context, run);
             QString why;
             if (!AppendReportLine(options.ReportPath, ReportLine(record), &why)) {
                 reportFailed = true;

@@ -34,7 +34,7 @@ TProgressFigures TUpdateConsole::TPortView::Figures() const
 
 TUpdateConsole::TUpdateConsole(const TSettings &settings, const QList<TPortInfo> &ports, QTextStream &out,
                                QTextStream &err, QObject *parent)
-    : QObject(parent), settings_(settings), out_(out), err_(err)
+    : TStationSink(parent), settings_(settings), out_(out), err_(err)
 {
     for (const TPortInfo &info : ports) {
         TPortView view;

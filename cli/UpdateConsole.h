@@ -14,13 +14,14 @@
 #include "cli/EventJson.h"
 #include "cli/ProgressText.h"
 #include "operator/OperatorSurface.h"
+#include "station/StationSink.h"
 
 // The console of an update on the main thread: it prints what every port's flow shows (status
 // lines, boxes, progress), asks the flows' questions on the terminal once for all ports (or
 // answers them from the options), and turns Ctrl-C into the Stop button of every running port.
 // Human output redraws a progress bar (one port) or one row per port in place on a terminal,
 // writes plain lines elsewhere; --json writes one JSON object per event and nothing else.
-class TUpdateConsole : public QObject {
+class TUpdateConsole : public TStationSink {
     Q_OBJECT
 public:
     struct TSettings {
@@ -47,13 +48,13 @@ public:
     std::function<void(int port)> PostStop;
 
     // What a port's flow shows; called on this object's thread.
-    void Status(int port, const QString &text);
-    void Box(int port, const QString &title, const QString &text, TBoxIcon icon);
-    void GaugeMaximum(int port, int maximum);
-    void GaugePosition(int port, int position);
-    void LinesSent(int port, const QString &caption);
+    void Status(int port, const QString &text) override;
+    void Box(int port, const QString &title, const QString &text, TBoxIcon icon) override;
+    void GaugeMaximum(int port, int maximum) override;
+    void GaugePosition(int port, int position) override;
+    void LinesSent(int port, const QString &caption) override;
     // A flow's question; blocks the caller until it is answered. True for Yes.
-    bool Ask(int port, const QString &title, const QString &text);
+    bool Ask(int port, const QString &title, const QString &text) override;
 
     // A port's update has ended; it takes no more stop requests.
     void Ended(int port, const TPortResult &result);

@@ -15,7 +15,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "cli/UpdateReport.h"
+#include "station/UpdateReport.h"
 #include "updatefile/FileSummary.h"
 
 namespace {

@@ -2,7 +2,8 @@
 # The include rules of the source tree, checked file by file:
 #  - a folder includes project headers only from itself and the folders it builds on
 #    (the dependencies point one way: app -> wizard -> protocols -> seriallink / updatefile ->
-#    operator; the command line and the simulated unit sit beside the wizard);
+#    operator; the station (workers and record) beside the wizard, the command line on the
+#    station, the simulated unit beside the wizard);
 #  - the engine folders (operator, seriallink, updatefile, protocols) include no widget header;
 #  - only platform files (<name>_posix.cpp, <name>_windows.cpp) include an operating system
 #    header.
@@ -27,12 +28,13 @@ declare -A allowed=(
     [unitsim]="operator seriallink updatefile protocols"
     [wizard]="operator seriallink updatefile protocols"
     [app]="operator seriallink updatefile protocols wizard unitsim"
-    [cli]="operator seriallink updatefile protocols"
+    [station]="operator seriallink updatefile protocols"
+    [cli]="operator seriallink updatefile protocols station"
 )
 engine_folders="operator seriallink updatefile protocols"
 
 # Folders of the tree whose headers count as project headers.
-project_folders="operator seriallink updatefile protocols unitsim wizard app cli tests bench samples assets help tools"
+project_folders="operator seriallink updatefile protocols unitsim wizard app station cli tests bench samples assets help tools"
 
 # Widget headers when no folder of them is given.
 builtin_widgets="QWidget QApplication QMessageBox QDialog QMainWindow QLabel QPushButton QAbstractButton

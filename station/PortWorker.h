@@ -11,15 +11,15 @@
 #include "protocols/UpdateOutcome.h"
 #include "updatefile/UnitCatalogue.h"
 
-class TUpdateConsole;
+class TStationSink;
 
 // The operator surface of one port's update, living on the port's thread: it forwards every
-// status text, box and gauge change to the console on the main thread (queued), and asks the
-// console its questions through a blocking call. Its event pump handles the port thread's own
+// status text, box and gauge change to the front end's sink on its thread (queued), and asks the
+// sink its questions through a blocking call. Its event pump handles the port thread's own
 // events, which is how a stop request posted to the thread reaches the flow.
 class TPortSurface : public TOperatorSurface {
 public:
-    TPortSurface(TUpdateConsole &console, int port, const QString &fileName);
+    TPortSurface(TStationSink &sink, int port, const QString &fileName);
 
     void SetStatusText(const QString &text) override;
     QString StatusText() const override { return status_; }
@@ -33,7 +33,7 @@ public:
     void SetFileWarning(const QString &text) override;
 
 private:
-    TUpdateConsole &console_;
+    TStationSink &sink_;
     const int port_;
     const QString fileName_;
     QString status_;
@@ -54,7 +54,7 @@ class TPortWorker : public QThread {
     Q_OBJECT
 public:
     TPortWorker(int port, const QString &portName, const TUnitType &unit, const QString &fileName,
-                TUpdateConsole &console, QObject *parent = nullptr);
+                TStationSink &sink, QObject *parent = nullptr);
     ~TPortWorker() override;
 
     // Called on the main thread when the update has ended (queued from the port's thread).
@@ -72,7 +72,7 @@ private:
     const QString portName_;
     const TUnitType unit_;
     const QString fileName_;
-    TUpdateConsole &console_;
+    TStationSink &sink_;
     QObject *control_;               // lives on the port's thread; stop requests are posted to it
     TWizardState *state_ = nullptr;  // the running flow's state; touched on the port's thread only
 };

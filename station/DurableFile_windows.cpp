@@ -1,7 +1,7 @@
 // Durable append on Windows: a handle that may append but not overwrite writes every WriteFile at
 // the end of the file as one piece, and FlushFileBuffers waits for the disk. A new file's name
 // needs no flush of its own folder there: NTFS logs the folder's change with the file.
-#include "cli/DurableFile.h"
+#include "station/DurableFile.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
 // Durable append on POSIX: O_APPEND makes each write() go to the end of the file as one piece,
 // fsync() waits for the disk, and a newly made file also needs its folder flushed, or a power
 // cut can lose the file's name with its content.
-#include "cli/DurableFile.h"
+#include "station/DurableFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "cli/DurableFile.h"
+#include "station/DurableFile.h"
 
 bool AppendWhole(const QString &path, const QByteArray &bytes, QString *error)
 {

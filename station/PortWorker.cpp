@@ -1,68 +1,68 @@
-#include "cli/PortWorker.h"
+#include "station/PortWorker.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
-#include "cli/UpdateConsole.h"
+#include "station/StationSink.h"
 #include "protocols/UpdateEngine.h"
 #include "seriallink/LinkClock.h"
 #include "seriallink/LinkPrimitives.h"
 #include "seriallink/TComPort.h"
 
-TPortSurface::TPortSurface(TUpdateConsole &console, int port, const QString &fileName)
-    : console_(console), port_(port), fileName_(fileName)
+TPortSurface::TPortSurface(TStationSink &sink, int port, const QString &fileName)
+    : sink_(sink), port_(port), fileName_(fileName)
 {
 }
 
 void TPortSurface::SetStatusText(const QString &text)
 {
     status_ = text;
-    TUpdateConsole *console = &console_;
+    TStationSink *sink = &sink_;
     const int port = port_;
-    QMetaObject::invokeMethod(console, [console, port, text] { console->Status(port, text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(sink, [sink, port, text] { sink->Status(port, text); }, Qt::QueuedConnection);
 }
 
 void TPortSurface::ReportBox(const QString &text, const QString &title, TBoxIcon icon)
 {
-    TUpdateConsole *console = &console_;
+    TStationSink *sink = &sink_;
     const int port = port_;
-    QMetaObject::invokeMethod(console, [console, port, title, text, icon] { console->Box(port, title, text, icon); },
+    QMetaObject::invokeMethod(sink, [sink, port, title, text, icon] { sink->Box(port, title, text, icon); },
                               Qt::QueuedConnection);
 }
 
 bool TPortSurface::AskYesNo(const QString &text, const QString &title)
 {
-    // Everything shown before the question reaches the console first: queued calls and this
+    // Everything shown before the question reaches the sink first: queued calls and this
     // blocking one are handled in the order they were posted.
-    TUpdateConsole *console = &console_;
+    TStationSink *sink = &sink_;
     const int port = port_;
     bool answer = false;
-    QMetaObject::invokeMethod(console, [console, port, title, text] { return console->Ask(port, title, text); },
+    QMetaObject::invokeMethod(sink, [sink, port, title, text] { return sink->Ask(port, title, text); },
                               Qt::BlockingQueuedConnection, &answer);
     return answer;
 }
 
 void TPortSurface::SetGaugeMaximum(int maximum)
 {
-    TUpdateConsole *console = &console_;
+    TStationSink *sink = &sink_;
     const int port = port_;
-    QMetaObject::invokeMethod(console, [console, port, maximum] { console->GaugeMaximum(port, maximum); },
+    QMetaObject::invokeMethod(sink, [sink, port, maximum] { sink->GaugeMaximum(port, maximum); },
                               Qt::QueuedConnection);
 }
 
 void TPortSurface::SetGaugePosition(int position)
 {
-    TUpdateConsole *console = &console_;
+    TStationSink *sink = &sink_;
     const int port = port_;
-    QMetaObject::invokeMethod(console, [console, port, position] { console->GaugePosition(port, position); },
+    QMetaObject::invokeMethod(sink, [sink, port, position] { sink->GaugePosition(port, position); },
                               Qt::QueuedConnection);
 }
 
 void TPortSurface::SetLinesSent(const QString &caption)
 {
-    TUpdateConsole *console = &console_;
+    TStationSink *sink = &sink_;
     const int port = port_;
-    QMetaObject::invokeMethod(console, [console, port, caption] { console->LinesSent(port, caption); },
+    QMetaObject::invokeMethod(sink, [sink, port, caption] { sink->LinesSent(port, caption); },
                               Qt::QueuedConnection);
 }
 
@@ -73,14 +73,14 @@ void TPortSurface::ProcessPendingMessages()
 
 void TPortSurface::SetFileWarning(const QString &text)
 {
-    TUpdateConsole *console = &console_;
+    TStationSink *sink = &sink_;
     const int port = port_;
-    QMetaObject::invokeMethod(console, [console, port, text] { console->Status(port, text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(sink, [sink, port, text] { sink->Status(port, text); }, Qt::QueuedConnection);
 }
 
 TPortWorker::TPortWorker(int port, const QString &portName, const TUnitType &unit, const QString &fileName,
-                         TUpdateConsole &console, QObject *parent)
-    : QThread(parent), port_(port), portName_(portName), unit_(unit), fileName_(fileName), console_(console),
+                         TStationSink &sink, QObject *parent)
+    : QThread(parent), port_(port), portName_(portName), unit_(unit), fileName_(fileName), sink_(sink),
       control_(new QObject)
 {
     control_->moveToThread(this);
@@ -112,7 +112,7 @@ void TPortWorker::run()
         TComPort comPort;
         TSystemClock systemClock;
         TWizardState state;
-        TPortSurface surface(console_, port_, fileName_);
+        TPortSurface surface(sink_, port_, fileName_);
         TLink link(surface, comPort, systemClock, state);
         try {
             comPort.SetPort(portName_);
@@ -133,6 +133,6 @@ void TPortWorker::run()
     if (OnEnded) {
         const auto ended = OnEnded;
         const int port = port_;
-        QMetaObject::invokeMethod(&console_, [ended, port, result] { ended(port, result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&sink_, [ended, port, result] { ended(port, result); }, Qt::QueuedConnection);
     }
 }

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "cli/DurableFile.h"
-#include "cli/UpdateReport.h"
+#include "station/DurableFile.h"
+#include "station/UpdateReport.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "cli/UpdateReport.h"
+#include "station/UpdateReport.h"
 
-#include "cli/DurableFile.h"
+#include "station/DurableFile.h"
 
 #include <QDir>
 #include <QFile>
