@@ -14,6 +14,13 @@ struct TPortFacts {
     std::optional<quint16> VendorId;  // USB vendor and product id
     std::optional<quint16> ProductId;
     QString ByIdLink;      // the stable link that points to the port, e.g. /dev/serial/by-id/usb-...
+    // The physical socket the adapter is plugged into, which stays the same when adapters are
+    // swapped or re-plugged: on Linux the link in /dev/serial/by-path, on Windows the device's
+    // location path (e.g. "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)").
+    QString LocationPath;
+    QString FriendlyName;  // the name the system shows for the port, e.g. "USB Serial Port (COM5)"
+    bool Bluetooth = false;  // a Bluetooth serial port (may be out of range)
+    bool OverNetwork = false; // a serial port reached over the network (serial over LAN)
     // How long the adapter holds received bytes before it passes them on, where the adapter
     // lets that be read (FTDI's latency timer), in milliseconds.
     std::optional<int> LatencyTimerMs;
