@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -217,4 +219,43 @@ TEST(UpdateReport, BayAndUnitSerialAreWrittenOnlyWhenSet)
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(back->Bay, "A1");
     EXPECT_EQ(back->UnitSerial, "SN 0042");
+}
+
+TEST(UpdateReport, BaysAndSerialsGetColumnsOnlyWhereTheReportHasThem)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("station.jsonl"));
+    TUpdateRecord plain;
+    plain.Outcome = QStringLiteral("completed");
+    plain.Port = QStringLiteral("ttyUSB0");
+    TUpdateRecord bench = plain;
+    bench.Bay = QStringLiteral("A2");
+    bench.UnitSerial = QStringLiteral("SN-0042");
+    const auto print = [&](bool csv) {
+        QString out, err;
+        QTextStream o(&out), e(&err);
+        EXPECT_EQ(PrintReport(path, csv, o, e), 0);
+        o.flush();
+        return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    };
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(ReportLine(plain) + '\n') > 0);
+    f.flush();
+    const QStringList before = print(true);
+    EXPECT_FALSE(before.first().contains(QStringLiteral("bay")));
+    EXPECT_FALSE(print(false).first().contains(QStringLiteral("Bay")));
+
+    ASSERT_TRUE(f.write(ReportLine(bench) + '\n') > 0);
+    f.close();
+    const QStringList csv = print(true);
+    ASSERT_EQ(csv.size(), 3);
+    EXPECT_EQ(csv[0], before[0] + QStringLiteral(",bay,unitSerial"));
+    EXPECT_TRUE(csv[1].endsWith(QStringLiteral(",,"))) << csv[1].toStdString();
+    EXPECT_TRUE(csv[2].endsWith(QStringLiteral(",A2,SN-0042"))) << csv[2].toStdString();
+    const QStringList table = print(false);
+    ASSERT_EQ(table.size(), 3);
+    EXPECT_TRUE(table[0].contains(QRegularExpression(QStringLiteral("^End +Bay +Port .* Unit +Serial +Outcome"))))
+        << table[0].toStdString();
+    EXPECT_TRUE(table[2].contains(QRegularExpression(QStringLiteral("^- +A2 +ttyUSB0 .* SN-0042 +completed"))))
+        << table[2].toStdString();
 }
