@@ -1,7 +1,9 @@
 // varnel-cli update --job and job make: a station's job run from a script, and a job written.
 #include "cli/Commands.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -13,7 +15,6 @@
 #include "station/Job.h"
 #include "station/StationRun.h"
 #include "station/UnitLookup.h"
-#include "updatefile/FileSummary.h"
 #include "updatefile/FormatCheck.h"
 
 namespace {
@@ -131,9 +132,14 @@ int RunJobCommand(const TCliOptions &options, QTextStream &out, QTextStream &err
         return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileMissing).arg(options.File));
     if (!fileInfo.isFile())
         return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileNotAFile).arg(options.File));
-    const std::optional<TFileSummary> summary = SummariseUpdateFile(fileInfo.absoluteFilePath());
-    if (!summary)
-        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileUnreadable).arg(options.File, QStringLiteral("read error")));
+    QString sha256;
+    {
+        QFile file(fileInfo.absoluteFilePath());
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file) || file.error() != QFileDevice::NoError)
+            return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileUnreadable).arg(options.File, file.errorString()));
+        sha256 = QString::fromLatin1(hash.result().toHex());
+    }
     {
         TWizardState state;
         TConsoleSurface surface(nullptr, fileInfo.absoluteFilePath());
@@ -148,7 +154,7 @@ int RunJobCommand(const TCliOptions &options, QTextStream &out, QTextStream &err
     TJob job;
     job.Unit = options.Unit;
     job.File = RelativeToJob(fileInfo.absoluteFilePath(), jobPath);
-    job.Sha256 = QString::fromLatin1(summary->Sha256Hex);
+    job.Sha256 = sha256;
     job.Restart = options.Restart;
     if (!options.ReportPath.isEmpty())
         job.Report = RelativeToJob(options.ReportPath, jobPath);
