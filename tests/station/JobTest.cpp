@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QTemporaryDir>
@@ -12,6 +13,12 @@
 #include "station/UpdateReport.h"
 
 namespace {
+
+// Where the jobs of these tests say they were read from; on Windows the system puts a drive first.
+QString JobFile(const char *name = "line3.json")
+{
+    return QFileInfo(QStringLiteral("/srv/jobs/") + QString::fromLatin1(name)).absoluteFilePath();
+}
 
 const char *const Sha = "eb59a9a6d50d021370a051054f7acf275dedac4cae235217d1fdcdaf8b236647";
 
@@ -47,10 +54,10 @@ class JobRefusal : public ::testing::TestWithParam<TRefusal> {};
 TEST_P(JobRefusal, IsOneLineNamingTheField)
 {
     TJobError error;
-    const std::optional<TJob> job = ParseJob(GetParam().Json, QStringLiteral("/srv/jobs/line3.json"), error);
+    const std::optional<TJob> job = ParseJob(GetParam().Json, JobFile(), error);
     ASSERT_FALSE(job.has_value());
     EXPECT_EQ(error.ExitCode, 2);
-    EXPECT_TRUE(error.Text.startsWith(QDir::toNativeSeparators(QStringLiteral("/srv/jobs/line3.json")) + ": "))
+    EXPECT_TRUE(error.Text.startsWith(QDir::toNativeSeparators(JobFile()) + ": "))
         << error.Text.toStdString();
     EXPECT_TRUE(error.Text.contains(QString::fromUtf8(GetParam().Names))) << error.Text.toStdString();
     EXPECT_FALSE(error.Text.contains(QLatin1Char('\n')));
@@ -91,13 +98,13 @@ TEST(Job, ReadsBackWhatItWritesWithPathsAgainstTheJobsFolder)
     TJobError error;
     QByteArray json = JobWith(nullptr, nullptr);
     json.replace(Sha, QByteArray(Sha).toUpper());
-    const std::optional<TJob> job = ParseJob(json, QStringLiteral("/srv/jobs/line3.json"), error);
+    const std::optional<TJob> job = ParseJob(json, JobFile(), error);
     ASSERT_TRUE(job.has_value()) << error.Text.toStdString();
     EXPECT_EQ(job->Sha256, QString::fromLatin1(Sha)) << "kept in lower case";
     EXPECT_EQ(job->Restart, std::optional<bool>(true));
     EXPECT_EQ(job->Name(), "line3");
-    EXPECT_EQ(job->FilePath(), "/srv/jobs/T4200170.s19");
-    EXPECT_EQ(job->ReportPath(), "/srv/jobs/station.jsonl");
+    EXPECT_EQ(job->FilePath(), JobFile("T4200170.s19"));
+    EXPECT_EQ(job->ReportPath(), JobFile("station.jsonl"));
     ASSERT_EQ(job->Bays.size(), 2);
     EXPECT_EQ(job->Bays[1].Name, "A2");
     EXPECT_EQ(job->Bays[1].Port, "ttyUSB1");
