@@ -78,6 +78,12 @@ QString TStationRun::ReportProblem() const
     return {};
 }
 
+QString TStationRun::FileProblem()
+{
+    QString reason;
+    return file_.Pin(job_.FilePath(), job_.Sha256, &reason) ? QString() : reason;
+}
+
 void TStationRun::Start(const QList<int> &bays, const QStringList &unitSerials)
 {
     // The lines in use: those of the running bays, then those of the bays started here.
