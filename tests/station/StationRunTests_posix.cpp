@@ -108,6 +108,7 @@ TEST(StationRun, FourBaysOneRejectsALineOneRefusedForAChangedFile)
         run.SetPort(i, ports[i]);
     }
 
+    EXPECT_TRUE(run.FileProblem().isEmpty()) << run.FileProblem().toStdString();
     run.Start({0, 1, 2}, {QStringLiteral("SN-1"), QStringLiteral("SN-2"), QStringLiteral("SN-3")});
     EXPECT_TRUE(run.IsRunning(0) && run.IsRunning(2));
     EXPECT_FALSE(run.IsRunning(3));
@@ -124,6 +125,7 @@ TEST(StationRun, FourBaysOneRejectsALineOneRefusedForAChangedFile)
         ASSERT_EQ(f.write(shorter), shorter.size());
     }
     const QString changedSha = Sha256Of(file);
+    EXPECT_TRUE(run.FileProblem().contains(changedSha));
     run.Start({3}, {QStringLiteral("SN-4")});
     const QMap<int, TEnd> ends = WaitForEnds(run, 4);
     QString summaries[4];
