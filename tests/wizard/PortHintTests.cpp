@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                   TPortBusy::Free, std::nullopt,
                   S("FT232R USB UART\nManufacturer: FTDI\nUSB vendor and product id: 0403:6001")},
         THintCase{"OnlyAVendorId",
-                  TPortFacts{QString(), QString(), QString(), 0x10c4, std::nullopt, QString(), std::nullopt},
+                  [] { TPortFacts f; f.VendorId = 0x10c4; return f; }(),
                   TPortBusy::Free, std::nullopt, S("USB vendor id: 10c4")},
         THintCase{"BuiltInPortKnowsNothing", TPortFacts{}, TPortBusy::Free, std::nullopt, QString()},
         THintCase{"TimerAboveOneMillisecond", Without(Ftdi(), [](TPortFacts &f) { f.LatencyTimerMs = 16; }),
