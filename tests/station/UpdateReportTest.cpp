@@ -357,6 +357,30 @@ TEST(UpdateReportTable, GarbageAndAHalfLineAreNamedAndSkipped)
     }
 }
 
+// Garbage of any amount: a line longer than any record and many short ones are skipped, the
+// first hundred named and the rest counted, and the records around them still printed.
+TEST(UpdateReportTable, MuchGarbageIsCountedAndTheRecordsAroundItPrinted)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.jsonl");
+    QByteArray content = QByteArray(3 * 1024 * 1024, 'x') + "\n" + ReportLine(FullRecord()) + "\n";
+    for (int i = 0; i < 150; ++i)
+        content += "garbage\n";
+    content += ReportLine(FullRecord());
+    ASSERT_TRUE(WriteFile(path, content));
+    for (bool csv : {false, true}) {
+        SCOPED_TRACE(csv ? "csv" : "table");
+        const TPrinted p = Print(path, csv);
+        EXPECT_EQ(p.Code, 0);
+        EXPECT_EQ(p.Out.count(QLatin1Char('\n')), 3) << "a header and two rows";
+        const QStringList complaints = p.Err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(complaints.size(), 101);
+        EXPECT_EQ(complaints.first(), QStringLiteral("line 1 is not a record"));
+        EXPECT_EQ(complaints.at(99), QStringLiteral("line 101 is not a record"));
+        EXPECT_TRUE(complaints.last().startsWith(QStringLiteral("51 "))) << complaints.last().toStdString();
+    }
+}
+
 TEST(UpdateReportTable, LineEndsInATextDoNotBreakTheRow)
 {
     QTemporaryDir dir;
