@@ -49,8 +49,9 @@ TEST_P(CliReportTrace, FlushesANewReportsFolderOnceAndOpensTheReportOnce)
     QTemporaryDir dir;
     const QString folder = QFileInfo(dir.path()).canonicalFilePath();
     const QString report = folder + QStringLiteral("/station.jsonl");
-    if (!c.Before.isNull())
+    if (!c.Before.isNull()) {
         ASSERT_TRUE(WriteFile(report, c.Before));
+    }
     const QString trace = folder + QStringLiteral("/trace");
 
     QStringList args = {QStringLiteral("-f"), QStringLiteral("-y"), QStringLiteral("-e"),

@@ -439,6 +439,30 @@ TEST(UpdateReportAppend, ALineCutShortIsNotGluedToTheNext)
     EXPECT_EQ(ParseCsv(p.Out).size(), 2u);
 }
 
+// The check before a run: it says whether the report can take lines and leaves nothing behind.
+TEST(UpdateReportAppend, TheCheckBeforeARunCreatesNothing)
+{
+    QTemporaryDir dir;
+    const QString existing = dir.filePath("existing.jsonl");
+    ASSERT_TRUE(WriteFile(existing, "x"));
+    const struct {
+        QString Path;
+        bool Appendable;
+    } cases[] = {{existing, true},
+                 {dir.filePath("new.jsonl"), true},
+                 {dir.filePath("no-folder/new.jsonl"), false},
+                 {dir.path(), false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Path.toStdString());
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        QString error;
+        EXPECT_EQ(CanAppendTo(c.Path, &error), c.Appendable) << error.toStdString();
+        EXPECT_EQ(error.isEmpty(), c.Appendable) << error.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    }
+    EXPECT_EQ(ReadFile(existing), "x");
+}
+
 TEST(UpdateReportAppend, ConcurrentAppendersKeepEveryLineWhole)
 {
     QTemporaryDir dir;
