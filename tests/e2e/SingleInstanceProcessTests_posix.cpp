@@ -158,8 +158,11 @@ public:
                               QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         if (!server_.waitForStarted(5000))
             return;
-        if (!WaitFor([this] { return server_.canReadLine() || server_.state() == QProcess::NotRunning; }, 20000)
-            || !server_.canReadLine())
+        QElapsedTimer waited;
+        waited.start();
+        while (!server_.canReadLine() && server_.state() != QProcess::NotRunning && waited.elapsed() < 20000)
+            server_.waitForReadyRead(100);
+        if (!server_.canReadLine())
             return;
         bool ok = false;
         const int n = server_.readLine().trimmed().toInt(&ok);
