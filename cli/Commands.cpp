@@ -59,18 +59,19 @@ QString Address(quint32 address, TRecordVariant variant)
     return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
 }
 
-QString LineNumbers(const std::vector<qint64> &lines)
+// "none", or the count of the lines and the numbers of the first ten of those named.
+QString LineNumbers(qint64 count, const std::vector<qint64> &lines)
 {
-    if (lines.empty())
+    if (count == 0)
         return QStringLiteral("none");
     QStringList numbers;
     for (size_t i = 0; i < lines.size() && i < 10; ++i)
         numbers << QString::number(lines[i]);
     QString text = QStringLiteral("%1 (line%2 %3%4)")
-                       .arg(lines.size())
-                       .arg(lines.size() == 1 ? QString() : QStringLiteral("s"))
+                       .arg(count)
+                       .arg(count == 1 ? QString() : QStringLiteral("s"))
                        .arg(numbers.join(QStringLiteral(", ")))
-                       .arg(lines.size() > 10 ? QStringLiteral(", ...") : QString());
+                       .arg(count > qint64(numbers.size()) ? QStringLiteral(", ...") : QString());
     return text;
 }
 
@@ -300,7 +301,10 @@ int RunCheckCommand(const TCliOptions &options, QTextStream &out, QTextStream &e
                      summary->LowestAddress ? QJsonValue(qint64(*summary->LowestAddress)) : QJsonValue());
             s.insert(QStringLiteral("highestAddress"),
                      summary->HighestAddress ? QJsonValue(qint64(*summary->HighestAddress)) : QJsonValue());
+            // The counts are of all such lines; the arrays name the first of them.
+            s.insert(QStringLiteral("badChecksumCount"), summary->BadChecksumCount);
             s.insert(QStringLiteral("badChecksumLines"), NumberArray(summary->BadChecksumLines));
+            s.insert(QStringLiteral("malformedCount"), summary->MalformedCount);
             s.insert(QStringLiteral("malformedLines"), NumberArray(summary->MalformedLines));
             object.insert(QStringLiteral("summary"), s);
         } else {
@@ -327,8 +331,8 @@ int RunCheckCommand(const TCliOptions &options, QTextStream &out, QTextStream &e
                     << '\n';
             else
                 out << Text(CliTexts::SummaryNoAddresses) << '\n';
-            out << Text(CliTexts::SummaryBadChecksums).arg(LineNumbers(summary->BadChecksumLines)) << '\n';
-            out << Text(CliTexts::SummaryMalformed).arg(LineNumbers(summary->MalformedLines)) << '\n';
+            out << Text(CliTexts::SummaryBadChecksums).arg(LineNumbers(summary->BadChecksumCount, summary->BadChecksumLines)) << '\n';
+            out << Text(CliTexts::SummaryMalformed).arg(LineNumbers(summary->MalformedCount, summary->MalformedLines)) << '\n';
             out << Text(CliTexts::SummarySha).arg(QString::fromLatin1(summary->Sha256Hex)) << '\n';
         } else {
             out << Text(CliTexts::SummaryUnreadable) << '\n';

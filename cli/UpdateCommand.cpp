@@ -6,12 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QTemporaryDir>
 #include <memory>
 #include <vector>
 
 #include "cli/CliTexts.h"
 #include "cli/ConsoleSurface.h"
 #include "cli/ExitCodes.h"
+#include "station/DurableFile.h"
 #include "station/PortWorker.h"
 #include "cli/UnitLookup.h"
 #include "cli/UpdateConsole.h"
@@ -154,13 +156,13 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
     }
 
     // The report must take lines before any unit is touched.
+    // It is not made here: the first record makes it, and flushes its folder with it.
     if (!options.ReportPath.isEmpty()) {
-        QFile report(options.ReportPath);
-        if (QFileInfo(options.ReportPath).isDir() || !report.open(QIODevice::WriteOnly | QIODevice::Append))
+        QString why;
+        if (QFileInfo(options.ReportPath).isDir() || !CanAppendTo(options.ReportPath, &why))
             return Fail(err, ExitCode::FileProblem,
                         Text(CliTexts::ReportUnwritable)
-                            .arg(options.ReportPath,
-                                 QFileInfo(options.ReportPath).isDir() ? QStringLiteral("it is a folder") : report.errorString()));
+                            .arg(options.ReportPath, QFileInfo(options.ReportPath).isDir() ? QStringLiteral("it is a folder") : why));
     }
 
     // Every port one line of its own, there and free.
@@ -193,7 +195,24 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
             infos << TUpdateConsole::TPortInfo{port, f.SerialNumber};
         }
     }
-    const std::optional<TFileSummary> fileSummary = SummariseUpdateFile(sendPath);
+    // Every port sends from one copy of the file, taken in the same read that gives the record
+    // its size and SHA-256: a file replaced or rewritten during the run changes neither what
+    // the units get nor what the report says they got. A job's file comes pinned already.
+    QTemporaryDir sentCopyFolder;
+    QString sentPath = sendPath;
+    QString copyProblem;
+    std::optional<TFileSummary> fileSummary;
+    if (!extras.SendPath.isEmpty()) {
+        fileSummary = SummariseUpdateFile(sentPath);
+        copyProblem = QStringLiteral("the checked copy cannot be read");
+    } else {
+        sentPath = sentCopyFolder.filePath(fileInfo.fileName());
+        copyProblem = sentCopyFolder.errorString();
+        if (sentCopyFolder.isValid())
+            fileSummary = SummariseAndCopyUpdateFile(filePath, sentPath, &copyProblem);
+    }
+    if (!fileSummary)
+        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileNotCopied).arg(options.File, copyProblem));
 
     TUpdateConsole::TSettings settings;
     settings.Json = options.Json;
@@ -233,6 +252,13 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
         result.End = run.End;
         results << result;
         console.Ended(port, result);
+        // A port that another program took after the check above: who holds it, as the check
+        // would have said.
+        if (run.Outcome.Kind == TOutcomeKind::PortNotAvailable) {
+            const QString problem = PortProblem(options.Ports[port], KnownPorts());
+            Fail(err, ExitCode::PortNotAvailable,
+                 problem.isEmpty() ? Text(CliTexts::PortTakenAtStart).arg(options.Ports[port]) : problem);
+        }
 
         if (!options.ReportPath.isEmpty()) {
             TRecordContext context;
@@ -240,7 +266,7 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
             context.Port = options.Ports[port];
             context.Adapter = facts[size_t(port)];
             context.FilePath = filePath;
-            context.FileSize = fileInfo.size();
+            context.FileSize = fileSummary->FileSize;
             context.File = fileSummary;
             TUpdateRecord record = MakeUpdateRecord(context, run);
             record.Bay = extras.Bays.value(port);
@@ -255,7 +281,7 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
     };
 
     for (int i = 0; i < portCount; ++i) {
-        auto worker = std::make_unique<TPortWorker>(i, options.Ports[i], unit, sendPath, console);
+        auto worker = std::make_unique<TPortWorker>(i, options.Ports[i], unit, sentPath, console);
         worker->OnEnded = portEnded;
         workers.push_back(std::move(worker));
     }

@@ -40,9 +40,19 @@ bool StartFlow(TLink &link, const TFlowStart &start, TFlowResources &held, TUpda
         return false;
     }
 
-    // The flow owns the port from here to every return.
+    // The flow owns the port from here to every return. A port taken by another program
+    // between the probe and this open (a modem manager, a second station) could not be had:
+    // the technician sees what any failed open shows, the outcome says the port was not
+    // available. Anything else raised here stays unexpected.
     link.ComPort.SetBaudRate(start.BaudRate);
-    link.ComPort.OpenPort();
+    try {
+        link.ComPort.OpenPort();
+    } catch (const EComPort &) {
+        held.CloseAll();
+        link.ShowStatus(FlowTexts::Unexpected, 0);
+        ended = run.PortNotAvailable();
+        return false;
+    }
 
     // The update file must still be there.
     held.FileName = surface.UpdateFileName();

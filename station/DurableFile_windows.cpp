@@ -24,13 +24,17 @@ constexpr qsizetype MaxWrite = 1 << 30;
 constexpr DWORD LockOffsetLow = 0xFFFFFFF0u;
 constexpr DWORD LockOffsetHigh = 0x7FFFFFFFu;
 
-HANDLE OpenForAppend(const QString &path, DWORD access)
+// Reading is asked for to look at the last byte through this one handle and to take the lock;
+// without write access to the data (FILE_WRITE_DATA) every write still goes to the end.
+constexpr DWORD AppendAccess = GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE;
+
+HANDLE OpenForAppend(const QString &path, DWORD access, DWORD disposition, DWORD flags)
 {
     const QString native = QDir::toNativeSeparators(path);
     // Others may read and append meanwhile (another station program, a viewer); the handle is
     // not inherited by programs this one starts.
     return CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                       nullptr, disposition, flags, nullptr);
 }
 
 OVERLAPPED LockPlace()
@@ -41,19 +45,32 @@ OVERLAPPED LockPlace()
     return place;
 }
 
-// True when the file holds something whose last byte is not a line feed.
-bool EndsInsideALine(HANDLE file)
+// Looks whether the file ends with a byte that is not a line feed, read at its place through the
+// appending handle. False with the system's error when the size or the byte cannot be read.
+bool EndsInsideALine(HANDLE file, bool &inside, DWORD &failure)
 {
+    inside = false;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0)
+    if (!GetFileSizeEx(file, &size)) {
+        failure = GetLastError();
         return false;
+    }
+    if (size.QuadPart <= 0)
+        return true;
     const ULONGLONG lastByte = ULONGLONG(size.QuadPart - 1);
     OVERLAPPED at{};
     at.Offset = DWORD(lastByte & 0xFFFFFFFFu);
     at.OffsetHigh = DWORD(lastByte >> 32);
     char last = '\n';
     DWORD got = 0;
-    return ReadFile(file, &last, 1, &got, &at) && got == 1 && last != '\n';
+    if (!ReadFile(file, &last, 1, &got, &at)) {
+        failure = GetLastError();
+        if (failure != ERROR_HANDLE_EOF) // shortened meanwhile: nothing to look at
+            return false;
+        got = 0;
+    }
+    inside = (got == 1 && last != '\n');
+    return true;
 }
 
 } // namespace
@@ -65,24 +82,27 @@ bool AppendToFile(const QString &path, const QByteArray &bytes, bool closeCutLin
             *error = QString::fromLatin1(DurableFileTexts::NoFileName);
         return false;
     }
-    // Reading is asked for only to look at the last byte and to take the lock; without write
-    // access to the data (FILE_WRITE_DATA) every write still goes to the end. A file the user may
-    // append to but not read is appended to without the look.
-    bool canRead = true;
-    HANDLE file = OpenForAppend(path, FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
-        canRead = false;
-        file = OpenForAppend(path, FILE_APPEND_DATA | SYNCHRONIZE);
-    }
+    HANDLE file = OpenForAppend(path, AppendAccess, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     if (file == INVALID_HANDLE_VALUE) {
         SetError(error, DurableFileTexts::CannotOpen, path, GetLastError());
         return false;
     }
     OVERLAPPED place = LockPlace();
-    const bool locked = canRead && LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place);
+    const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place);
 
+    bool inside = false;
+    DWORD readFailure = ERROR_SUCCESS;
+    if (closeCutLine && !EndsInsideALine(file, inside, readFailure)) {
+        if (locked) {
+            OVERLAPPED again = LockPlace();
+            UnlockFileEx(file, 0, 1, 0, &again);
+        }
+        CloseHandle(file);
+        SetError(error, DurableFileTexts::CannotRead, path, readFailure);
+        return false;
+    }
     QByteArray out = bytes;
-    if (closeCutLine && canRead && EndsInsideALine(file))
+    if (inside)
         out.prepend('\n');
 
     const char *rest = out.constData();
@@ -119,5 +139,36 @@ bool AppendToFile(const QString &path, const QByteArray &bytes, bool closeCutLin
         SetError(error, DurableFileTexts::CannotFlush, path, flushFailure);
         return false;
     }
+    return true;
+}
+
+bool CanAppendTo(const QString &path, QString *error)
+{
+    if (path.isEmpty()) {
+        if (error)
+            *error = QString::fromLatin1(DurableFileTexts::NoFileName);
+        return false;
+    }
+    HANDLE file = OpenForAppend(path, AppendAccess, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    if (file != INVALID_HANDLE_VALUE) {
+        const bool regular = GetFileType(file) == FILE_TYPE_DISK;
+        CloseHandle(file);
+        if (!regular)
+            SetError(error, DurableFileTexts::CannotOpen, path, ERROR_INVALID_FUNCTION);
+        return regular;
+    }
+    const DWORD failure = GetLastError();
+    if (failure != ERROR_FILE_NOT_FOUND) {
+        SetError(error, DurableFileTexts::CannotOpen, path, failure);
+        return false;
+    }
+    // A missing file: the folder must take a new one. The file is made and gone again when its
+    // handle closes, so no name is left behind.
+    file = OpenForAppend(path, AppendAccess | DELETE, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
+    if (file == INVALID_HANDLE_VALUE) {
+        SetError(error, DurableFileTexts::CannotCreate, path, GetLastError());
+        return false;
+    }
+    CloseHandle(file);
     return true;
 }

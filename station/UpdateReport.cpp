@@ -9,7 +9,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QStringList>
-#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -21,8 +21,12 @@ constexpr char ReportMissing[] = "the report %1 does not exist";
 constexpr char ReportNotAFile[] = "the report %1 is not a file";
 constexpr char ReportUnreadable[] = "cannot read the report %1: %2";
 constexpr char NotARecord[] = "line %1 is not a record";
+constexpr char MoreNotRecords[] = "%1 more lines are not records";
 constexpr char RecordNotOneLine[] = "the record for %1 is not one line";
 } // namespace ReportTexts
+
+// Lines that are not records named one by one; the rest are counted in one line.
+constexpr qint64 NamedNotRecords = 100;
 
 // Exit code of a report that cannot be read.
 constexpr int ReportUnreadableExit = 4;
@@ -171,55 +175,70 @@ QString TableAcknowledged(const TUpdateRecord &r)
     return QString::number(r.Acknowledged) + QLatin1Char(' ') + r.AcknowledgedUnit;
 }
 
-void PrintTable(const std::vector<TUpdateRecord> &rows, QTextStream &out)
+// The cells of the table's header and of one row. Texts in a report come from the unit, the
+// system and the command line: a line end or tab in one would break the table's rows, so they
+// are shown as blanks.
+QStringList BaseTableHeader()
 {
-    // A station's bays and unit serial numbers get columns of their own, only where the report
-    // has them.
-    const bool bays = std::any_of(rows.begin(), rows.end(), [](const TUpdateRecord &r) { return !r.Bay.isEmpty(); });
-    const bool serials =
-        std::any_of(rows.begin(), rows.end(), [](const TUpdateRecord &r) { return !r.UnitSerial.isEmpty(); });
-    std::vector<QStringList> table;
-    QStringList header{QStringLiteral("End"), QStringLiteral("Port"), QStringLiteral("Adapter"),
-                       QStringLiteral("Unit"), QStringLiteral("Outcome"), QStringLiteral("Acknowledged"),
-                       QStringLiteral("Duration"), QStringLiteral("File")};
-    if (serials)
-        header.insert(4, QStringLiteral("Serial"));
-    if (bays)
-        header.insert(1, QStringLiteral("Bay"));
-    table.push_back(header);
-    for (const TUpdateRecord &r : rows) {
-        const QString unit = r.UnitName.isEmpty() ? QString::number(r.UnitCode) : r.UnitName;
-        const QString outcome = r.OutcomeDetail.isEmpty() ? r.Outcome : r.OutcomeDetail;
-        QStringList cells{TableTime(r.End), Cell(r.Port), Cell(r.AdapterSerialNumber), Cell(unit), Cell(outcome),
-                          TableAcknowledged(r), TableDuration(r.DurationMs), Cell(QDir::toNativeSeparators(r.FilePath))};
-        if (serials)
-            cells.insert(4, Cell(r.UnitSerial));
-        if (bays)
-            cells.insert(1, Cell(r.Bay));
-        table.push_back(cells);
-    }
-    // Texts in a report come from the unit, the system and the command line: a line end or tab
-    // in one would break the table's rows, so they are shown as blanks.
-    for (QStringList &cells : table)
-        for (QString &cell : cells)
-            for (QChar &c : cell)
-                if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
-                    c = QLatin1Char(' ');
+    return {QStringLiteral("End"), QStringLiteral("Port"), QStringLiteral("Adapter"), QStringLiteral("Unit"),
+            QStringLiteral("Outcome"), QStringLiteral("Acknowledged"), QStringLiteral("Duration"), QStringLiteral("File")};
+}
 
-    std::vector<qsizetype> widths(table.front().size(), 0);
-    for (const QStringList &cells : table)
-        for (qsizetype i = 0; i < cells.size(); ++i)
-            widths[size_t(i)] = qMax(widths[size_t(i)], cells[i].size());
-    for (const QStringList &cells : table) {
-        QString line;
-        for (qsizetype i = 0; i < cells.size(); ++i) {
-            if (i > 0)
-                line += QStringLiteral("  ");
-            // The last column is not padded: no blanks at the line's end.
-            line += (i + 1 < cells.size()) ? cells[i].leftJustified(widths[size_t(i)]) : cells[i];
-        }
-        out << line << '\n';
+// A station's bays and unit serial numbers get columns of their own, only where the report has
+// them.
+struct TStationColumns {
+    bool Bays = false;
+    bool Serials = false;
+    void See(const TUpdateRecord &r)
+    {
+        Bays = Bays || !r.Bay.isEmpty();
+        Serials = Serials || !r.UnitSerial.isEmpty();
     }
+};
+
+QStringList TableHeader(const TStationColumns &columns)
+{
+    QStringList header = BaseTableHeader();
+    if (columns.Serials)
+        header.insert(4, QStringLiteral("Serial"));
+    if (columns.Bays)
+        header.insert(1, QStringLiteral("Bay"));
+    return header;
+}
+
+QStringList TableCells(const TUpdateRecord &r, const TStationColumns &columns)
+{
+    const QString unit = r.UnitName.isEmpty() ? QString::number(r.UnitCode) : r.UnitName;
+    const QString outcome = r.OutcomeDetail.isEmpty() ? r.Outcome : r.OutcomeDetail;
+    QStringList cells{TableTime(r.End), Cell(r.Port), Cell(r.AdapterSerialNumber), Cell(unit), Cell(outcome),
+                      TableAcknowledged(r), TableDuration(r.DurationMs), Cell(QDir::toNativeSeparators(r.FilePath))};
+    if (columns.Serials)
+        cells.insert(4, Cell(r.UnitSerial));
+    if (columns.Bays)
+        cells.insert(1, Cell(r.Bay));
+    for (QString &cell : cells)
+        for (QChar &c : cell)
+            if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
+                c = QLatin1Char(' ');
+    return cells;
+}
+
+void WidenTo(std::vector<qsizetype> &widths, const QStringList &cells)
+{
+    for (qsizetype i = 0; i < cells.size(); ++i)
+        widths[size_t(i)] = qMax(widths[size_t(i)], cells[i].size());
+}
+
+void PrintTableRow(const QStringList &cells, const std::vector<qsizetype> &widths, QTextStream &out)
+{
+    QString line;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            line += QStringLiteral("  ");
+        // The last column is not padded: no blanks at the line's end.
+        line += (i + 1 < cells.size()) ? cells[i].leftJustified(widths[size_t(i)]) : cells[i];
+    }
+    out << line << '\n';
 }
 
 // One CSV field as RFC 4180 quotes it: in double quotes, its quotes doubled, when it holds a
@@ -240,12 +259,11 @@ QString CsvTime(const QDateTime &time)
 }
 
 // Every field of the record, under the names of the report line (the nested ones joined).
-void PrintCsv(const std::vector<TUpdateRecord> &rows, QTextStream &out)
+// Rows end with a line feed; the stream writes it as its platform does.
+// A station's two fields come last, only where the report has them.
+void PrintCsvHeader(const TStationColumns &columns, QTextStream &out)
 {
-    // A station's two fields come last, only where the report has them.
-    const bool station = std::any_of(rows.begin(), rows.end(), [](const TUpdateRecord &r) {
-        return !r.Bay.isEmpty() || !r.UnitSerial.isEmpty();
-    });
+    const bool station = columns.Bays || columns.Serials;
     QStringList header{
         QStringLiteral("start"), QStringLiteral("end"), QStringLiteral("unitCode"), QStringLiteral("unit"),
         QStringLiteral("port"), QStringLiteral("adapterDescription"), QStringLiteral("adapterSerialNumber"),
@@ -256,23 +274,93 @@ void PrintCsv(const std::vector<TUpdateRecord> &rows, QTextStream &out)
         QStringLiteral("durationMs"), QStringLiteral("version"), QStringLiteral("host")};
     if (station)
         header << QStringLiteral("bay") << QStringLiteral("unitSerial");
-    // Rows end with a line feed; the stream writes it as its platform does.
     out << header.join(QLatin1Char(',')) << '\n';
-    for (const TUpdateRecord &r : rows) {
-        QStringList fields{
-            CsvTime(r.Start), CsvTime(r.End), QString::number(r.UnitCode), r.UnitName, r.Port,
-            r.AdapterDescription, r.AdapterSerialNumber, r.AdapterByIdLink, r.FilePath,
-            QString::number(r.FileSize), r.FileSha256, QString::number(r.FileRecords),
-            QString::number(r.Acknowledged), r.AcknowledgedUnit, r.Outcome, r.OutcomeDetail, r.UnitError,
-            r.LastStatus, QString::number(r.Retries), QString::number(r.DurationMs), r.VarnelVersion, r.Host};
-        if (station)
-            fields << r.Bay << r.UnitSerial;
-        QStringList quoted;
-        for (const QString &f : fields)
-            quoted << CsvField(f);
-        out << quoted.join(QLatin1Char(',')) << '\n';
-    }
 }
+
+void PrintCsvRow(const TUpdateRecord &r, const TStationColumns &columns, QTextStream &out)
+{
+    QStringList fields{
+        CsvTime(r.Start), CsvTime(r.End), QString::number(r.UnitCode), r.UnitName, r.Port,
+        r.AdapterDescription, r.AdapterSerialNumber, r.AdapterByIdLink, r.FilePath,
+        QString::number(r.FileSize), r.FileSha256, QString::number(r.FileRecords),
+        QString::number(r.Acknowledged), r.AcknowledgedUnit, r.Outcome, r.OutcomeDetail, r.UnitError,
+        r.LastStatus, QString::number(r.Retries), QString::number(r.DurationMs), r.VarnelVersion, r.Host};
+    if (columns.Bays || columns.Serials)
+        fields << r.Bay << r.UnitSerial;
+    QStringList quoted;
+    for (const QString &f : fields)
+        quoted << CsvField(f);
+    out << quoted.join(QLatin1Char(',')) << '\n';
+}
+
+// Reads a report one line at a time in bounded memory: a line longer than any record can be is
+// read to its end but not kept (it is no record), so a file without line ends, however large,
+// never fills memory.
+class TReportLineReader {
+public:
+    // Longer lines than this are no records: a record's texts are a few hundred bytes.
+    static constexpr qsizetype LongestLine = 1024 * 1024;
+
+    explicit TReportLineReader(QFile &file) : file_(file), block_(BlockSize, Qt::Uninitialized) {}
+
+    // The next line without its line feed; false at the end of the file or on a read error
+    // (Failed() tells which). tooLong says the line was longer than LongestLine.
+    bool Next(QByteArray &line, bool &tooLong)
+    {
+        line.clear();
+        tooLong = false;
+        bool any = false;
+        for (;;) {
+            if (pos_ == end_) {
+                if (limit_ >= 0 && offset_ >= limit_)
+                    return any;
+                qint64 want = BlockSize;
+                if (limit_ >= 0)
+                    want = qMin(want, limit_ - offset_);
+                const qint64 got = file_.read(block_.data(), want);
+                if (got < 0) {
+                    failed_ = true;
+                    return false;
+                }
+                if (got == 0)
+                    return any;
+                pos_ = 0;
+                end_ = qsizetype(got);
+                offset_ += got;
+            }
+            any = true;
+            const char *from = block_.constData() + pos_;
+            const char *lf = static_cast<const char *>(memchr(from, '\n', size_t(end_ - pos_)));
+            const qsizetype take = lf ? qsizetype(lf - from) : end_ - pos_;
+            if (!tooLong && line.size() + take <= LongestLine)
+                line.append(from, take);
+            else if (!tooLong) {
+                tooLong = true;
+                line.clear();
+            }
+            pos_ += take;
+            if (lf) {
+                ++pos_;
+                return true;
+            }
+        }
+    }
+
+    bool Failed() const { return failed_; }
+    // Bytes of the file read so far; reading stops at limit when one is set.
+    qint64 Offset() const { return offset_ - (end_ - pos_); }
+    void StopAt(qint64 limit) { limit_ = limit; }
+
+private:
+    static constexpr qsizetype BlockSize = 64 * 1024;
+    QFile &file_;
+    QByteArray block_;
+    qsizetype pos_ = 0;
+    qsizetype end_ = 0;
+    qint64 offset_ = 0;
+    qint64 limit_ = -1;
+    bool failed_ = false;
+};
 
 } // namespace
 
@@ -389,42 +477,76 @@ int PrintReport(const QString &path, bool csv, QTextStream &out, QTextStream &er
         return ReportUnreadableExit;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto unreadable = [&] {
         err << QString::fromLatin1(ReportTexts::ReportUnreadable).arg(QDir::toNativeSeparators(path), file.errorString())
             << '\n';
+        err.flush();
         return ReportUnreadableExit;
-    }
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        err << QString::fromLatin1(ReportTexts::ReportUnreadable).arg(QDir::toNativeSeparators(path), file.errorString())
-            << '\n';
-        return ReportUnreadableExit;
-    }
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return unreadable();
 
-    std::vector<TUpdateRecord> rows;
+    // The report is read as a stream, a line at a time, whatever its size. The table needs its
+    // columns (and their widths), the CSV its header, before the first row: a first pass
+    // measures them and names the lines that are no records, a second prints the rows up to
+    // where the first ended, so that lines appended meanwhile by a running station are left for
+    // the next look.
+    TStationColumns columns;
+    std::vector<qsizetype> widths(size_t(TableHeader(TStationColumns{true, true}).size()), 0);
     qint64 lineNumber = 0;
-    qsizetype from = 0;
-    while (from < content.size()) {
-        qsizetype to = content.indexOf('\n', from);
-        if (to < 0)
-            to = content.size();
-        const QByteArray line = content.mid(from, to - from);
-        from = to + 1;
+    qint64 notRecords = 0;
+    QByteArray line;
+    bool tooLong = false;
+    TReportLineReader first(file);
+    while (first.Next(line, tooLong)) {
         ++lineNumber;
-        if (line.trimmed().isEmpty())
+        if (!tooLong && line.trimmed().isEmpty())
             continue; // blank lines carry nothing
-        std::optional<TUpdateRecord> record = ParseReportLine(line);
+        const std::optional<TUpdateRecord> record = tooLong ? std::nullopt : ParseReportLine(line);
         if (!record) {
-            err << QString::fromLatin1(ReportTexts::NotARecord).arg(lineNumber) << '\n';
+            if (++notRecords <= NamedNotRecords)
+                err << QString::fromLatin1(ReportTexts::NotARecord).arg(lineNumber) << '\n';
             continue;
         }
-        rows.push_back(std::move(*record));
+        columns.See(*record);
+        if (!csv)
+            WidenTo(widths, TableCells(*record, TStationColumns{true, true}));
     }
+    if (notRecords > NamedNotRecords)
+        err << QString::fromLatin1(ReportTexts::MoreNotRecords).arg(notRecords - NamedNotRecords) << '\n';
+    if (first.Failed())
+        return unreadable();
 
+    // The widths were measured with every column; the columns left out are dropped from them.
+    if (!csv) {
+        WidenTo(widths, TableHeader(TStationColumns{true, true}));
+        if (!columns.Serials)
+            widths.erase(widths.begin() + 5);
+        if (!columns.Bays)
+            widths.erase(widths.begin() + 1);
+    }
+    const qint64 end = first.Offset();
+    if (!file.seek(0))
+        return unreadable();
     if (csv)
-        PrintCsv(rows, out);
+        PrintCsvHeader(columns, out);
     else
-        PrintTable(rows, out);
+        PrintTableRow(TableHeader(columns), widths, out);
+    TReportLineReader second(file);
+    second.StopAt(end);
+    while (second.Next(line, tooLong)) {
+        if (tooLong)
+            continue;
+        const std::optional<TUpdateRecord> record = ParseReportLine(line);
+        if (!record)
+            continue;
+        if (csv)
+            PrintCsvRow(*record, columns, out);
+        else
+            PrintTableRow(TableCells(*record, columns), widths, out);
+    }
+    if (second.Failed())
+        return unreadable();
     out.flush();
     err.flush();
     return 0;

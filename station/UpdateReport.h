@@ -52,5 +52,6 @@ bool AppendReportLine(const QString &path, const QByteArray &line, QString *erro
 
 // Prints a report as a table (one row per unit) or, with csv, as CSV with a header row.
 // Returns the command's exit code: 0, or 4 when the report cannot be read (the reason goes to
-// err). Lines that are not records are counted and named on err, never fatal.
+// err). Lines that are not records are named on err (the first hundred by number, the rest
+// counted), never fatal. The file is read as a stream, in memory bounded whatever its size.
 int PrintReport(const QString &path, bool csv, QTextStream &out, QTextStream &err);

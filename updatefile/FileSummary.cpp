@@ -8,6 +8,12 @@
 
 namespace {
 
+// Why a file could not be summarised, where the system gave no reason of its own.
+namespace FileSummaryTexts {
+constexpr char NoFile[] = "no file named";
+constexpr char NotAFile[] = "not a file";
+} // namespace FileSummaryTexts
+
 // The file is read in blocks of this size.
 constexpr qint64 BlockSize = 64 * 1024;
 
@@ -62,6 +68,14 @@ public:
     }
 
 private:
+    // Counts the line among those of one problem, and names it while the list has room.
+    void Note(qint64 &count, std::vector<qint64> &listed) const
+    {
+        ++count;
+        if (listed.size() < TFileSummary::ListedLines)
+            listed.push_back(summary_.Lines);
+    }
+
     void Append(char c)
     {
         if (line_.size() < LongestRecordLine + 1)
@@ -96,7 +110,7 @@ private:
     {
         const qint64 digits = length_ - 2;
         if (length_ > LongestRecordLine || digits < 2 || digits % 2 != 0) {
-            summary_.MalformedLines.push_back(summary_.Lines);
+            Note(summary_.MalformedCount, summary_.MalformedLines);
             return;
         }
         QByteArray bytes;
@@ -105,14 +119,14 @@ private:
             const int high = HexDigitValue(line_.at(i));
             const int low = HexDigitValue(line_.at(i + 1));
             if (high < 0 || low < 0) {
-                summary_.MalformedLines.push_back(summary_.Lines);
+                Note(summary_.MalformedCount, summary_.MalformedLines);
                 return;
             }
             bytes.append(char(16 * high + low));
         }
         const int count = quint8(bytes.at(0));
         if (count != bytes.size() - 1 || count < addressBytes + 1) {
-            summary_.MalformedLines.push_back(summary_.Lines);
+            Note(summary_.MalformedCount, summary_.MalformedLines);
             return;
         }
 
@@ -124,7 +138,7 @@ private:
         // to go to: such a record cannot be placed.
         const quint64 top = (quint64(1) << (8 * addressBytes)) - 1;
         if (dataBytes > 0 && address + quint64(dataBytes) - 1 > top) {
-            summary_.MalformedLines.push_back(summary_.Lines);
+            Note(summary_.MalformedCount, summary_.MalformedLines);
             return;
         }
 
@@ -132,7 +146,7 @@ private:
         for (qsizetype i = 0; i + 1 < bytes.size(); ++i)
             sum += quint8(bytes.at(i));
         if (quint8(~sum) != quint8(bytes.back()))
-            summary_.BadChecksumLines.push_back(summary_.Lines);
+            Note(summary_.BadChecksumCount, summary_.BadChecksumLines);
 
         // The data of a record with a wrong checksum are still data the update would send.
         if (dataBytes == 0)
@@ -154,19 +168,27 @@ private:
 
 } // namespace
 
-std::optional<TFileSummary> SummariseUpdateFile(const QString &path)
+namespace {
+
+// What reading the file found; copy (when given) receives every byte read.
+std::optional<TFileSummary> Summarise(const QString &path, QFile *copy, QString *error)
 {
-    if (path.isEmpty())
+    const auto fail = [error](const QString &why) -> std::optional<TFileSummary> {
+        if (error)
+            *error = why;
         return std::nullopt;
+    };
+    if (path.isEmpty())
+        return fail(QString::fromLatin1(FileSummaryTexts::NoFile));
     // Regular files only (a link to one is fine): a FIFO would block the open until a writer
     // comes, and a device such as /dev/zero never ends.
     if (!QFileInfo(path).isFile())
-        return std::nullopt;
+        return fail(QString::fromLatin1(FileSummaryTexts::NotAFile));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return std::nullopt;
+        return fail(file.errorString());
     if (file.isSequential()) // replaced by a pipe or device after the look above
-        return std::nullopt;
+        return fail(QString::fromLatin1(FileSummaryTexts::NotAFile));
 
     QCryptographicHash hash(QCryptographicHash::Sha256);
     TSummary summary;
@@ -175,13 +197,17 @@ std::optional<TFileSummary> SummariseUpdateFile(const QString &path)
     for (;;) {
         const qint64 got = file.read(block.data(), BlockSize);
         if (got < 0)
-            return std::nullopt; // the file could not be read to its end
+            return fail(file.errorString()); // the file could not be read to its end
         if (got == 0)
             break;
+        if (copy && copy->write(block.constData(), got) != got)
+            return fail(copy->errorString());
         hash.addData(QByteArrayView(block.constData(), qsizetype(got)));
         summary.Feed(block.constData(), qsizetype(got));
         size += got;
     }
+    if (copy && !copy->flush())
+        return fail(copy->errorString());
 
     TFileSummary result = summary.Finish();
     // Size and hash are of the bytes read, so they belong together even when the file changed
@@ -189,4 +215,32 @@ std::optional<TFileSummary> SummariseUpdateFile(const QString &path)
     result.FileSize = size;
     result.Sha256Hex = hash.result().toHex();
     return result;
+}
+
+} // namespace
+
+std::optional<TFileSummary> SummariseUpdateFile(const QString &path)
+{
+    return Summarise(path, nullptr, nullptr);
+}
+
+std::optional<TFileSummary> SummariseAndCopyUpdateFile(const QString &path, const QString &copyPath, QString *error)
+{
+    QFile copy(copyPath);
+    // A new file only: a name that is there already may be someone else's.
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (error)
+            *error = copy.errorString();
+        return std::nullopt;
+    }
+    std::optional<TFileSummary> summary = Summarise(path, &copy, error);
+    copy.close();
+    if (summary && copy.error() != QFileDevice::NoError) {
+        if (error)
+            *error = copy.errorString();
+        summary.reset();
+    }
+    if (!summary)
+        copy.remove();
+    return summary;
 }

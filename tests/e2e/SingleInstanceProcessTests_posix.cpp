@@ -12,8 +12,13 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <cstring>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -119,7 +124,27 @@ TEST_F(SingleInstanceProcess, ASecondCopyHeadlessWaitsOnItsBoxAndLeavesTheFirstA
     Stop(*first);
 }
 
-// A private X server with xdotool, to see the windows the copies open and press OK.
+// True when the X server of display number n takes a connection on its local socket.
+bool AcceptsConnection(int n)
+{
+    const QByteArray path = QStringLiteral("/tmp/.X11-unix/X%1").arg(n).toLocal8Bit();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof(address.sun_path))
+        return false;
+    memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return connected;
+}
+
+// A private X server with xdotool, to see the windows the copies open and press OK. The server
+// chooses its display itself (it takes the first free one atomically, so a server starting
+// elsewhere at the same moment cannot win it) and says which on its standard output; the
+// display is used once it takes connections.
 class TPrivateDisplay {
 public:
     TPrivateDisplay()
@@ -128,19 +153,21 @@ public:
         xdotool_ = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
         if (xvfb_.isEmpty() || xdotool_.isEmpty())
             return;
-        for (int n = 140; n < 200; ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) || QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                continue;
-            server_.start(xvfb_, {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"), QStringLiteral("0"),
-                                  QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-            if (server_.waitForStarted(5000) &&
-                WaitFor([n] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); }, 5000)) {
-                display_ = QStringLiteral(":%1").arg(n);
-                return;
-            }
-            server_.kill();
-            server_.waitForFinished(2000);
-        }
+        server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server_.start(xvfb_, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                              QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!server_.waitForStarted(5000))
+            return;
+        QElapsedTimer waited;
+        waited.start();
+        while (!server_.canReadLine() && server_.state() != QProcess::NotRunning && waited.elapsed() < 20000)
+            server_.waitForReadyRead(100);
+        if (!server_.canReadLine())
+            return;
+        bool ok = false;
+        const int n = server_.readLine().trimmed().toInt(&ok);
+        if (ok && WaitFor([n] { return AcceptsConnection(n); }, 20000))
+            display_ = QStringLiteral(":%1").arg(n);
     }
     ~TPrivateDisplay()
     {
@@ -148,6 +175,8 @@ public:
         server_.waitForFinished(5000);
     }
     bool Ready() const { return !display_.isEmpty(); }
+    // Hands the server's process over to another thread (made on one, ended on another).
+    void MoveTo(QThread *thread) { server_.moveToThread(thread); }
     QString Display() const { return display_; }
 
     // Window ids found by xdotool with these arguments.
@@ -172,6 +201,28 @@ private:
     QString display_;
     QProcess server_;
 };
+
+// Two servers started at the same moment (two test programs under load) get a display each, and
+// each takes connections when it is handed out.
+TEST(PrivateDisplay, TwoStartedAtOnceGetADisplayEachThatTakesConnections)
+{
+    std::unique_ptr<TPrivateDisplay> a, b;
+    QThread *const here = QThread::currentThread();
+    std::thread other([&b, here] {
+        b = std::make_unique<TPrivateDisplay>();
+        b->MoveTo(here);
+    });
+    a = std::make_unique<TPrivateDisplay>();
+    other.join();
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_SKIP() << "needs Xvfb and xdotool";
+    ASSERT_TRUE(a->Ready());
+    ASSERT_TRUE(b->Ready());
+    EXPECT_NE(a->Display(), b->Display());
+    for (const TPrivateDisplay *x : {a.get(), b.get()})
+        EXPECT_TRUE(AcceptsConnection(x->Display().mid(1).toInt())) << x->Display().toStdString();
+}
 
 TEST_F(SingleInstanceProcess, ASecondCopyShowsTheLoadingErrorBoxOnlyAndEndsWithZeroOnOk)
 {

@@ -133,7 +133,7 @@ const TOutcome Outcomes[] = {
      Ends::Stopped()},
     {"PortOpenFails", [](TFlowRig &r) { r.Port.FailOpenNumber = 2; },
      [](TFlowKind) { return QStringList{Status(FlowTexts::Ready), Status(FlowTexts::Unexpected)}; },
-     Ends::Unexpected()},
+     Ends::PortNotAvailable()},
     {"PortFailsMidRun",
      [](TFlowRig &r) { r.Once([&r] { return r.Surface.LinesSent == "1"; }, [&r] { r.Port.PurgeFails = true; }); },
      [](TFlowKind k) { return FirstRecordDone(k) << Status(FlowTexts::Unexpected); },

@@ -127,7 +127,8 @@ const TFailureCase FailureCases[] = {
          f.resize(f.size() - 1);
      },
      0, {}, 7},
-    {"ExceptionWhenTheFlowOpensThePort", {}, {Ready, Unexpected}, Ends::Unexpected(),
+    // The port taken between the probe and the flow's open: not available, as the probe's refusal.
+    {"ExceptionWhenTheFlowOpensThePort", {}, {Ready, Unexpected}, Ends::PortNotAvailable(),
      [](TRig &rig, const QString &) {
          auto opens = std::make_shared<int>(0);
          rig.Port.BeforeOpen = [opens] {

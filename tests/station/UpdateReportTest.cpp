@@ -357,6 +357,30 @@ TEST(UpdateReportTable, GarbageAndAHalfLineAreNamedAndSkipped)
     }
 }
 
+// Garbage of any amount: a line longer than any record and many short ones are skipped, the
+// first hundred named and the rest counted, and the records around them still printed.
+TEST(UpdateReportTable, MuchGarbageIsCountedAndTheRecordsAroundItPrinted)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.jsonl");
+    QByteArray content = QByteArray(3 * 1024 * 1024, 'x') + "\n" + ReportLine(FullRecord()) + "\n";
+    for (int i = 0; i < 150; ++i)
+        content += "garbage\n";
+    content += ReportLine(FullRecord());
+    ASSERT_TRUE(WriteFile(path, content));
+    for (bool csv : {false, true}) {
+        SCOPED_TRACE(csv ? "csv" : "table");
+        const TPrinted p = Print(path, csv);
+        EXPECT_EQ(p.Code, 0);
+        EXPECT_EQ(p.Out.count(QLatin1Char('\n')), 3) << "a header and two rows";
+        const QStringList complaints = p.Err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(complaints.size(), 101);
+        EXPECT_EQ(complaints.first(), QStringLiteral("line 1 is not a record"));
+        EXPECT_EQ(complaints.at(99), QStringLiteral("line 101 is not a record"));
+        EXPECT_TRUE(complaints.last().startsWith(QStringLiteral("51 "))) << complaints.last().toStdString();
+    }
+}
+
 TEST(UpdateReportTable, LineEndsInATextDoNotBreakTheRow)
 {
     QTemporaryDir dir;
@@ -413,6 +437,30 @@ TEST(UpdateReportAppend, ALineCutShortIsNotGluedToTheNext)
     const TPrinted p = Print(path, true);
     EXPECT_EQ(p.Err, QStringLiteral("line 1 is not a record\n"));
     EXPECT_EQ(ParseCsv(p.Out).size(), 2u);
+}
+
+// The check before a run: it says whether the report can take lines and leaves nothing behind.
+TEST(UpdateReportAppend, TheCheckBeforeARunCreatesNothing)
+{
+    QTemporaryDir dir;
+    const QString existing = dir.filePath("existing.jsonl");
+    ASSERT_TRUE(WriteFile(existing, "x"));
+    const struct {
+        QString Path;
+        bool Appendable;
+    } cases[] = {{existing, true},
+                 {dir.filePath("new.jsonl"), true},
+                 {dir.filePath("no-folder/new.jsonl"), false},
+                 {dir.path(), false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Path.toStdString());
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        QString error;
+        EXPECT_EQ(CanAppendTo(c.Path, &error), c.Appendable) << error.toStdString();
+        EXPECT_EQ(error.isEmpty(), c.Appendable) << error.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    }
+    EXPECT_EQ(ReadFile(existing), "x");
 }
 
 TEST(UpdateReportAppend, ConcurrentAppendersKeepEveryLineWhole)

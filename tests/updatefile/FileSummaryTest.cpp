@@ -200,3 +200,36 @@ TEST(FileSummary, NothingForWhatIsNoReadableFile)
 }
 
 } // namespace
+
+namespace {
+
+// Lines with a problem beyond the listed ones are counted, not kept; the copy taken in the same
+// read is the file byte for byte.
+TEST(FileSummaryProblemLines, AreAllCountedAndTheFirstListed)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("many.s19");
+    const qint64 bad = qint64(TFileSummary::ListedLines) + 150;
+    QByteArray content;
+    for (qint64 i = 0; i < bad; ++i)
+        content += "S1zz\n" + WrongChecksum(S1At(quint32(16 * i))) + "\n";
+    ASSERT_TRUE(WriteFile(path, content));
+    const QString copy = dir.filePath("copy.s19");
+    const std::optional<TFileSummary> s = SummariseAndCopyUpdateFile(path, copy, nullptr);
+    ASSERT_TRUE(s.has_value());
+    EXPECT_EQ(s->MalformedCount, bad);
+    EXPECT_EQ(s->BadChecksumCount, bad);
+    ASSERT_EQ(s->MalformedLines.size(), TFileSummary::ListedLines);
+    ASSERT_EQ(s->BadChecksumLines.size(), TFileSummary::ListedLines);
+    EXPECT_EQ(s->MalformedLines.front(), 1);
+    EXPECT_EQ(s->BadChecksumLines.back(), 2 * qint64(TFileSummary::ListedLines));
+    QFile copied(copy);
+    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copied.readAll(), content);
+    // A name that is taken is not written over.
+    QString why;
+    EXPECT_FALSE(SummariseAndCopyUpdateFile(path, copy, &why).has_value());
+    EXPECT_FALSE(why.isEmpty());
+}
+
+} // namespace
