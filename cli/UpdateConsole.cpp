@@ -277,17 +277,18 @@ bool TUpdateConsole::AskTerminal(int port, TQuestion kind, const QString &title,
             bool terminate = false;
             TakeInterrupts(&terminate);
             by = terminate ? QStringLiteral("terminate") : QStringLiteral("ctrl-c");
-            if (terminate)
-                terminated_ = true;
             // Ctrl-C while the Stop question waits confirms the stop; at any other question it
-            // answers No and, being the Stop button, stops the ports that are still running.
-            if (kind == TQuestion::Stop) {
-                answer = true;
-            } else {
-                answer = false;
-                asking_ = false;
-                StartRound(terminate);
+            // answers No and, being the Stop button, stops the ports that are still running. A
+            // request to terminate stops every running port, whichever question it ended.
+            answer = kind == TQuestion::Stop;
+            asking_ = false;
+            if (terminate) {
+                terminated_ = true;
+                if (!settings_.Json)
+                    PrintLines({Text(CliTexts::TerminateAsked)});
             }
+            if (terminate || kind != TQuestion::Stop)
+                StartRound(terminate);
             break;
         }
         const QString reply = line.trimmed().toLower();
