@@ -56,14 +56,20 @@ inline constexpr const char *PortOutcome = "Outcome: %1 (%2)";
 inline constexpr const char *FailedPorts = "Failed: %1";
 inline constexpr const char *RetryHint = "Retry the failed ports with:";
 inline constexpr const char *AllCompleted = "Every unit completed.";
+inline constexpr const char *CompletedReportIncomplete =
+    "Every unit completed, but the report misses lines: see the errors above.";
+inline constexpr const char *ReportIncomplete = "The report misses lines: see the errors above.";
 } // namespace CliTexts
 
 // update: what stops it before anything is sent.
 namespace CliTexts {
-inline constexpr const char *NeedYes =
-    "standard input is no terminal, so the Begin question cannot be asked: give --yes";
+// %1 of NeedYes and NeedRestart: why no question can be asked.
+inline constexpr const char *NoTerminalIn = "standard input is no terminal";
+inline constexpr const char *NoTerminalShown =
+    "no terminal would show the question (standard output and standard error are no terminals, and there is no controlling terminal)";
+inline constexpr const char *NeedYes = "%1, so the Begin question cannot be asked: give --yes";
 inline constexpr const char *NeedRestart =
-    "standard input is no terminal, so the restart question of %1 cannot be asked: give --restart yes or --restart no";
+    "%1, so the restart question of %2 cannot be asked: give --restart yes or --restart no";
 inline constexpr const char *FileRejected = "%1 did not pass the format check for %2";
 inline constexpr const char *NameWarning = "file name: %1";
 inline constexpr const char *ReportUnwritable = "cannot write the report %1: %2";

@@ -9,6 +9,7 @@
 #include "cli/ConsoleSurface.h"
 #include "cli/ExitCodes.h"
 #include "cli/HelpText.h"
+#include "cli/ProgressText.h"
 #include "cli/UnitLookup.h"
 #include "station/UpdateReport.h"
 #include "seriallink/LinkClock.h"
@@ -185,7 +186,7 @@ int RunPortsCommand(const TCliOptions &options, QTextStream &out, QTextStream &)
             fields << Text(CliTexts::PortNoPermission);
         else if (p.Busy == TPortBusy::Held)
             fields << (p.Holder ? Text(CliTexts::PortHeldBy).arg(HolderText(p.Holder)) : Text(CliTexts::PortHeld));
-        out << fields.join(QStringLiteral("  ")) << '\n';
+        out << PrintableName(fields.join(QStringLiteral("  "))) << '\n'; // names from the system, shown safely
     }
     out.flush();
     return ExitCode::Completed;
@@ -252,14 +253,14 @@ int RunCheckCommand(const TCliOptions &options, QTextStream &out, QTextStream &e
     const QFileInfo info(options.File);
     const QString path = info.absoluteFilePath();
     if (!info.exists())
-        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileMissing).arg(options.File));
+        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileMissing).arg(PrintableName(options.File)));
     if (!info.isFile())
-        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileNotAFile).arg(options.File));
+        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileNotAFile).arg(PrintableName(options.File)));
 
     QString warning;
     const bool nameFits = CheckUpdateFileName(unit->Code, path, warning);
     if (!options.Json) {
-        out << Text(CliTexts::CheckFile).arg(path) << '\n';
+        out << Text(CliTexts::CheckFile).arg(PrintableName(path)) << '\n';
         out << Text(CliTexts::CheckUnit).arg(QString::number(unit->Code), unit->ShortName, VariantName(unit->Variant))
             << '\n';
         out << (nameFits ? Text(CliTexts::CheckNameFits) : Text(CliTexts::CheckName).arg(warning)) << '\n';

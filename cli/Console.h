@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -12,6 +13,11 @@ bool StdinIsTerminal();
 bool StdoutIsTerminal();
 bool StderrIsTerminal();
 
+// Opens the process's controlling terminal for writing (a question shown there reaches the
+// person at the keyboard when standard output and standard error go to a log). False when the
+// process has none.
+bool OpenControllingTerminal(QFile &file);
+
 // Columns of the terminal standard output writes to; 80 when unknown.
 int TerminalWidth();
 
@@ -19,7 +25,8 @@ int TerminalWidth();
 // virtual-terminal processing on Windows; nothing to do elsewhere). False when it cannot.
 bool EnableTerminalEscapes();
 
-// Ctrl-C (and a request to terminate: SIGTERM, closing the console window) turned into a signal
+// Ctrl-C (and a request to terminate: SIGTERM, SIGHUP when the terminal closes or the remote
+// session drops, closing the console window) turned into a signal
 // of the object's thread, which must be the main thread. One watch at a time; while it lives,
 // Ctrl-C no longer ends the process.
 class TInterruptWatch : public QObject {

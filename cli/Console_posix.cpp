@@ -1,5 +1,5 @@
-// The console on POSIX systems: isatty, the window size of the terminal, SIGINT and SIGTERM
-// through a self-pipe read by a QSocketNotifier, and a line read that poll() lets a signal end.
+// The console on POSIX systems: isatty, the window size of the terminal, SIGINT, SIGTERM and
+// SIGHUP through a self-pipe read by a QSocketNotifier, and a line read that poll() lets a signal end.
 #include "cli/Console.h"
 
 #include <QByteArray>
@@ -15,7 +15,8 @@
 
 namespace {
 // The self-pipe: the signal handler writes one byte per signal ('i' for Ctrl-C, 't' for a
-// request to terminate); the main thread reads them.
+// request to terminate: SIGTERM, or SIGHUP when the terminal went away); the main thread reads
+// them.
 int g_pipe[2] = {-1, -1};
 
 extern "C" void OnSignal(int number)
@@ -73,6 +74,19 @@ bool StderrIsTerminal()
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+bool OpenControllingTerminal(QFile &file)
+{
+    // O_NOCTTY: opening it must never make a terminal the controlling one.
+    const int fd = ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 int TerminalWidth()
 {
     winsize size {};
@@ -90,6 +104,7 @@ struct TInterruptWatch::TImpl {
     bool installed = false;
     struct sigaction oldInt {};
     struct sigaction oldTerm {};
+    struct sigaction oldHup {};
     struct sigaction oldPipe {};
     std::unique_ptr<QSocketNotifier> notifier;
 };
@@ -105,15 +120,21 @@ TInterruptWatch::TInterruptWatch(QObject *parent) : QObject(parent), impl_(std::
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    if (::sigaction(SIGINT, &action, &impl_->oldInt) != 0 || ::sigaction(SIGTERM, &action, &impl_->oldTerm) != 0) {
+    // A closed terminal or a dropped remote session (SIGHUP) ends the run as SIGTERM does: every
+    // unit is told it was stopped and every record written, instead of the process dying with
+    // the units in the middle of their flash.
+    if (::sigaction(SIGINT, &action, &impl_->oldInt) != 0 || ::sigaction(SIGTERM, &action, &impl_->oldTerm) != 0
+        || ::sigaction(SIGHUP, &action, &impl_->oldHup) != 0) {
         ::sigaction(SIGINT, &impl_->oldInt, nullptr);
+        ::sigaction(SIGTERM, &impl_->oldTerm, nullptr);
         ::close(g_pipe[0]);
         ::close(g_pipe[1]);
         g_pipe[0] = g_pipe[1] = -1;
         return;
     }
-    // A reader that went away (standard output piped into a program that ended) must not end
-    // an update half way: the write fails instead, and the update goes on.
+    // A reader that went away (standard output piped into a program that ended, a closed
+    // terminal) must not end an update half way: the write fails instead, and the update goes
+    // on.
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
@@ -131,6 +152,7 @@ TInterruptWatch::~TInterruptWatch()
     impl_->notifier.reset();
     ::sigaction(SIGINT, &impl_->oldInt, nullptr);
     ::sigaction(SIGTERM, &impl_->oldTerm, nullptr);
+    ::sigaction(SIGHUP, &impl_->oldHup, nullptr);
     ::sigaction(SIGPIPE, &impl_->oldPipe, nullptr);
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

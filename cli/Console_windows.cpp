@@ -69,6 +69,11 @@ bool StderrIsTerminal()
     return _isatty(_fileno(stderr)) != 0;
 }
 
+bool OpenControllingTerminal(QFile &)
+{
+    return false; // questions are shown on standard output or standard error only
+}
+
 int TerminalWidth()
 {
     CONSOLE_SCREEN_BUFFER_INFO info {};

@@ -102,7 +102,7 @@ QJsonObject Outcome(const TPortResult &result)
     return event;
 }
 
-QJsonObject Summary(const QList<TPortResult> &results, int exitCode, const QString &retryCommand)
+QJsonObject Summary(const QList<TPortResult> &results, int exitCode, const QString &retryCommand, bool reportFailed)
 {
     QJsonObject event = Event("summary", QString());
     QJsonArray ports;
@@ -123,6 +123,7 @@ QJsonObject Summary(const QList<TPortResult> &results, int exitCode, const QStri
     event.insert(QStringLiteral("failed"), failed);
     event.insert(QStringLiteral("exitCode"), exitCode);
     event.insert(QStringLiteral("retry"), retryCommand);
+    event.insert(QStringLiteral("reportFailed"), reportFailed);
     return event;
 }
 

@@ -34,7 +34,9 @@ QJsonObject Question(const QString &port, const QString &title, const QString &t
 QJsonObject Answer(const QString &port, const QString &title, bool yes, const QString &by);
 QJsonObject Progress(const QString &port, qint64 sent, qint64 total);
 QJsonObject Outcome(const TPortResult &result);
-QJsonObject Summary(const QList<TPortResult> &results, int exitCode, const QString &retryCommand);
+// reportFailed: a line of the report could not be written ("reportFailed": true).
+QJsonObject Summary(const QList<TPortResult> &results, int exitCode, const QString &retryCommand,
+                    bool reportFailed = false);
 
 // The unit's answer as a string a program can compare: the byte as a character (Latin-1);
 // empty when none.

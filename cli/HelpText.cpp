@@ -117,29 +117,43 @@ unit's rule is warned about and does not stop the update.
 
 The flows ask their questions on the terminal, once for all ports: the Begin question (put the
 unit into update or bootloader mode), and for update-mode units the restart question. Answer
-y or n; anything else asks again; end of input is No.
+y or n; anything else asks again; end of input is No. The answer is read from standard input;
+the question is shown on standard output (a terminal, without --json), else on standard error
+when that is a terminal, else on the controlling terminal (">log 2>&1" at a keyboard). With
+no terminal to show it on, a question is not asked: update refuses to start (exit 2) unless
+--yes (and for update-mode units --restart) answers it.
 
 Ctrl-C is the Stop button: every running port is asked to stop, and the Stop question is asked
 once for all ports; Yes stops them (an update-mode unit is sent "Q"), No lets them go on. A
-second Ctrl-C, also while the question waits, stops without asking. SIGTERM stops without
-asking.
+second Ctrl-C, also while the question waits, stops without asking. What No does depends on
+where each port's flow stands:
+  waiting at the Begin or restart question   Ctrl-C answers that question No: a port at the
+                                             Begin question stops (no restart after "!": the
+                                             update stays completed)
+  before its format check, and in it         the port stops at the check without asking
+  sending the bootloader (monitor, module)   the port stops without asking
+  contact, erase, lines or records           No: the port goes on
+SIGTERM, and SIGHUP (the terminal closed, the remote session dropped), stop every port without
+asking, as Yes does; every question after them is answered without asking (Stop: yes, every
+other: no), and every report line is written.
 
 Options:
   --unit UNIT        The unit type (code, short or full name); one for all ports.
   --port PORT        A port (repeatable): a name as "ports" lists it, or a device path.
   --ports A,B,...    Several ports at once.
   --file FILE        The update file.
-  --yes              Answer the Begin question and the Stop question Yes. Needed when
-                     standard input is no terminal (else exit 2).
+  --yes              Answer the Begin question and the Stop question Yes. Needed when no
+                     question can be asked (see above; else exit 2).
   --restart yes|no   Answer the restart question of update-mode units. Needed for them when
-                     standard input is no terminal (else exit 2).
+                     no question can be asked (else exit 2).
   --json             One compact JSON object per line on standard output for every event,
                      nothing else there: {"event": "status"|"box"|"question"|"answer"|
                      "progress"|"outcome"|"summary", "port", "text", "title", ...};
                      progress carries sent and total; outcome carries kind, detail, stage,
                      file, unitAnswer, acknowledged, retries, exitCode, durationMs,
-                     lastStatus, start, end; summary carries ports, failed, exitCode, retry.
-                     Errors go to standard error.
+                     lastStatus, start, end; summary carries ports, failed, exitCode, retry,
+                     reportFailed (a report line could not be written). Errors go to
+                     standard error.
   --report FILE      Append one JSON line per port to FILE when its update has ended
                      (completed, failed or stopped), flushed to the disk at once. A report
                      file that cannot be written when the command starts: exit 4 before
@@ -155,9 +169,13 @@ Options:
   --bay NAME         With --job: only this bay (repeatable); an unknown bay is exit 2.
 
 On a terminal a progress bar (one port) or one row per port (port, adapter serial number,
-lines sent, percent, status) is redrawn in place; elsewhere plain lines, progress every 10 %.
-At the end a summary table (port, unit, outcome, time) names the failed ports and prints a
-command that retries them.
+lines sent, percent, status) is redrawn in place, below every error line; elsewhere plain
+lines, progress every 10 %. The lines count to what the unit will acknowledge (update-mode
+units: every line before the end record, also lines before the header). At the end a summary
+table (port, unit, outcome, time) names the failed ports and prints a command that retries
+them, quoted for the platform's shells (POSIX shells; on Windows double quotes that cmd.exe and
+PowerShell both take); a report that misses lines is said there too. File names, port names
+and adapter descriptions are shown with their control characters escaped ("\x1b").
 
 )TXT";
 

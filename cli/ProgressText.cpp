@@ -87,7 +87,7 @@ QStringList SummaryTable(const QList<TPortResult> &results)
 {
     qsizetype portWidth = 4, unitWidth = 4, outcomeWidth = 7;
     for (const TPortResult &r : results) {
-        portWidth = qMax(portWidth, r.Port.size());
+        portWidth = qMax(portWidth, PrintableName(r.Port).size());
         unitWidth = qMax(unitWidth, r.UnitName.size());
         outcomeWidth = qMax(outcomeWidth, DescribeOutcome(r.Outcome).size());
     }
@@ -99,11 +99,32 @@ QStringList SummaryTable(const QList<TPortResult> &results)
     QStringList lines;
     lines << row(QStringLiteral("PORT"), QStringLiteral("UNIT"), QStringLiteral("OUTCOME"), QStringLiteral("TIME"));
     for (const TPortResult &r : results)
-        lines << row(r.Port, r.UnitName, DescribeOutcome(r.Outcome), FormatDuration(r.DurationMs));
+        lines << row(PrintableName(r.Port), r.UnitName, DescribeOutcome(r.Outcome), FormatDuration(r.DurationMs));
     return lines;
 }
 
-QString ShellQuote(const QString &argument)
+QString PrintableName(const QString &name)
+{
+    QString shown;
+    shown.reserve(name.size());
+    for (const QChar c : name) {
+        if (c.category() != QChar::Other_Control) {
+            shown += c;
+            continue;
+        }
+        switch (c.unicode()) {
+        case '\t': shown += QStringLiteral("\\t"); break;
+        case '\n': shown += QStringLiteral("\\n"); break;
+        case '\r': shown += QStringLiteral("\\r"); break;
+        default: // every control character is below U+0100
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            break;
+        }
+    }
+    return shown;
+}
+
+QString PosixShellQuote(const QString &argument)
 {
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_@%+=:,./-]+$"));
     if (safe.match(argument).hasMatch())
@@ -111,6 +132,29 @@ QString ShellQuote(const QString &argument)
     QString quoted = argument;
     quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString WindowsShellQuote(const QString &argument)
+{
+    // No comma (PowerShell makes a list of it), no '%' (cmd.exe expands it), no '@' at the start.
+    static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_+=:./\\\\-][A-Za-z0-9_@+=:./\\\\-]*$"));
+    if (safe.match(argument).hasMatch())
+        return argument;
+    // Backslashes before the closing quote are doubled: the program's own reading of its command
+    // line would take a backslash there as escaping the quote.
+    qsizetype trailing = 0;
+    while (trailing < argument.size() && argument.at(argument.size() - 1 - trailing) == QLatin1Char('\\'))
+        ++trailing;
+    return QLatin1Char('"') + argument + QString(trailing, QLatin1Char('\\')) + QLatin1Char('"');
+}
+
+QString ShellQuote(const QString &argument)
+{
+#ifdef Q_OS_WIN
+    return WindowsShellQuote(argument);
+#else
+    return PosixShellQuote(argument);
+#endif
 }
 
 QString RetryCommand(const QString &unit, const QString &file, const QStringList &ports, const QStringList &otherOptions)

@@ -42,8 +42,21 @@ QString WrapToWidth(const QString &text, int width);
 // The summary table: a header row and one row per port (port, unit, outcome, time).
 QStringList SummaryTable(const QList<TPortResult> &results);
 
-// An argument as a shell takes it back: unchanged when it holds only safe characters, else in
-// single quotes (a quote inside written as '\'').
+// A name from outside (a file or port name, an adapter's description) as human output shows it:
+// every control character written as an escape ("\t", "\n", "\r", else "\xNN"), so that a name
+// cannot move the cursor, clear the screen or fake a line of its own. Everything else is kept.
+QString PrintableName(const QString &name);
+
+// An argument as the technician's shell takes it back. POSIX shells: unchanged when it holds
+// only safe characters, else in single quotes (a quote inside written as '\'').
+QString PosixShellQuote(const QString &argument);
+// cmd.exe and PowerShell alike: unchanged when safe, else in double quotes. Neither shell
+// expands anything inside them but a variable ("%NAME%", "$name"), so an argument holding one
+// of those characters, a double quote or a backtick cannot be written for both and is left in
+// double quotes with that character as it is (file and port names never hold a double quote on
+// Windows).
+QString WindowsShellQuote(const QString &argument);
+// The quoting of the platform the program runs on.
 QString ShellQuote(const QString &argument);
 
 // The command that runs the update again on the given ports:

@@ -13,6 +13,7 @@
 #include "cli/CliTexts.h"
 #include "cli/ConsoleSurface.h"
 #include "cli/ExitCodes.h"
+#include "cli/ProgressText.h"
 #include "station/DurableFile.h"
 #include "station/PortWorker.h"
 #include "cli/UnitLookup.h"
@@ -26,6 +27,7 @@
 #include "updatefile/FileNameRules.h"
 #include "updatefile/FileSummary.h"
 #include "updatefile/FormatCheck.h"
+#include "updatefile/TextLineReader.h"
 
 namespace {
 QString Text(const char *text)
@@ -45,11 +47,11 @@ QString PortProblem(const QString &name, const QStringList &known)
     if (link.ProbePort(name))
         return QString();
     if (port.LastOpenDenied())
-        return Text(CliTexts::PortDenied).arg(name);
+        return Text(CliTexts::PortDenied).arg(PrintableName(name));
     const bool exists = known.contains(name) || QFileInfo::exists(PortDeviceLocation(name));
     if (!exists)
         return Text(CliTexts::PortMissing)
-            .arg(name, known.isEmpty() ? Text(CliTexts::PortNoneKnown) : known.join(QStringLiteral(", ")));
+            .arg(PrintableName(name), known.isEmpty() ? Text(CliTexts::PortNoneKnown) : PrintableName(known.join(QStringLiteral(", "))));
     std::optional<TPortHolder> holder;
     try {
         holder = port.FindPortHolder(name);
@@ -60,7 +62,7 @@ QString PortProblem(const QString &name, const QStringList &known)
                                               .arg(holder->Program.isEmpty() ? QStringLiteral("a program") : holder->Program)
                                               .arg(holder->Pid))
                                : Text(CliTexts::PortHeld);
-    return Text(CliTexts::PortBusy).arg(name, who);
+    return Text(CliTexts::PortBusy).arg(PrintableName(name), PrintableName(who));
 }
 
 QStringList KnownPorts()
@@ -83,6 +85,19 @@ QString DeviceKey(const QString &name)
     const QString canonical = QFileInfo(location).canonicalFilePath();
     // Where the device is no file (a Windows COM port), its name is compared letter case aside.
     return canonical.isEmpty() ? location.toUpper() : canonical;
+}
+
+// The lines that stand before the file's header record, read as the flows read the file.
+int LinesBeforeHeader(const QString &path)
+{
+    TTextLineReader reader;
+    if (!reader.Open(path))
+        return 0;
+    int lines = 0;
+    QByteArray line;
+    while (!reader.Eof() && reader.ReadLine(line) && !line.startsWith("S0"))
+        ++lines;
+    return line.startsWith("S0") ? lines : 0;
 }
 
 // The options besides unit, file and ports that a retry takes over.
@@ -108,9 +123,21 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
 
 int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStream &out, QTextStream &err)
 {
-    const bool canAsk = StdinIsTerminal();
+    // A question must reach a person: the answer is read from standard input, the question shown
+    // on standard output (a terminal, no --json), standard error or, when both go to a log, the
+    // controlling terminal. With none of them, a question would wait where nobody sees it.
+    const bool inIsTerminal = StdinIsTerminal();
+    QFile controllingTerminal;
+    std::unique_ptr<QTextStream> askTo;
+    bool questionShown = (!options.Json && StdoutIsTerminal()) || StderrIsTerminal();
+    if (inIsTerminal && !questionShown && OpenControllingTerminal(controllingTerminal)) {
+        askTo = std::make_unique<QTextStream>(&controllingTerminal);
+        questionShown = true;
+    }
+    const bool canAsk = inIsTerminal && questionShown;
+    const QString noQuestion = Text(inIsTerminal ? CliTexts::NoTerminalShown : CliTexts::NoTerminalIn);
     if (!canAsk && !options.Yes)
-        return Fail(err, ExitCode::Usage, Text(CliTexts::NeedYes));
+        return Fail(err, ExitCode::Usage, Text(CliTexts::NeedYes).arg(noQuestion));
 
     QString error;
     const TUnitType *found = LookUpUnit(options.Unit, OfferedUnits(options.BrandChoice), error);
@@ -118,7 +145,7 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
         return Fail(err, ExitCode::UnknownUnit, error);
     const TUnitType unit = *found;
     if (!canAsk && unit.Flow == TUpdateFlowKind::UpdateMode && !options.Restart)
-        return Fail(err, ExitCode::Usage, Text(CliTexts::NeedRestart).arg(unit.ShortName));
+        return Fail(err, ExitCode::Usage, Text(CliTexts::NeedRestart).arg(noQuestion, unit.ShortName));
 
     // The update file: there, readable, named as the unit's rule wants (a warning only) and
     // valid for the unit's record variant, as the window checks it before the summary page.
@@ -127,23 +154,25 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
     // What is checked and sent: a job's copy of the file that matched its hash, else the file.
     const QString sendPath = extras.SendPath.isEmpty() ? filePath : extras.SendPath;
     if (!fileInfo.exists())
-        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileMissing).arg(options.File));
+        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileMissing).arg(PrintableName(options.File)));
     if (!fileInfo.isFile())
-        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileNotAFile).arg(options.File));
+        return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileNotAFile).arg(PrintableName(options.File)));
     {
         QFile probe(filePath);
         if (!probe.open(QIODevice::ReadOnly))
-            return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileUnreadable).arg(options.File, probe.errorString()));
+            return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileUnreadable).arg(PrintableName(options.File), probe.errorString()));
     }
     QString warning;
     if (!CheckUpdateFileName(unit.Code, filePath, warning)) {
         err << Text(CliTexts::WarningPrefix) << Text(CliTexts::NameWarning).arg(warning) << '\n';
         err.flush();
     }
+    int flowRecords = 0; // the records the format check counts: the flows' gauge maximum
     {
         TWizardState state;
         TConsoleSurface surface(nullptr, sendPath);
-        if (CheckUpdateFileFormat(surface, state, unit.Variant) <= 0) {
+        flowRecords = CheckUpdateFileFormat(surface, state, unit.Variant);
+        if (flowRecords <= 0) {
             // What the check showed, then why nothing is sent.
             for (const QJsonValue &message : surface.Messages()) {
                 const QJsonObject m = message.toObject();
@@ -151,7 +180,7 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
                 err << (title.isEmpty() ? QString() : title + QStringLiteral(": ")) << m.value(QStringLiteral("text")).toString()
                     << '\n';
             }
-            return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileRejected).arg(options.File, unit.ShortName));
+            return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileRejected).arg(PrintableName(options.File), unit.ShortName));
         }
     }
 
@@ -170,7 +199,7 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
     for (const QString &port : options.Ports) {
         const QString key = DeviceKey(port);
         if (devices.contains(key))
-            return Fail(err, ExitCode::Usage, Text(CliTexts::PortTwice).arg(devices.value(key), port));
+            return Fail(err, ExitCode::Usage, Text(CliTexts::PortTwice).arg(PrintableName(devices.value(key)), PrintableName(port)));
         devices.insert(key, port);
     }
     const QStringList known = KnownPorts();
@@ -219,9 +248,16 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
     settings.OutIsTerminal = StdoutIsTerminal();
     settings.Redraw = !options.Json && settings.OutIsTerminal && EnableTerminalEscapes();
     settings.CanAsk = canAsk;
+    settings.AskTo = askTo.get();
     settings.Yes = options.Yes;
     settings.Restart = options.Restart;
     settings.Width = TerminalWidth();
+    if (unit.Flow == TUpdateFlowKind::UpdateMode) {
+        // Header, data records and the lines before the header are acknowledged with "."; the
+        // end record, counted among the records, with "!".
+        settings.FlowRecords = flowRecords;
+        settings.AcknowledgedEnd = qint64(flowRecords) + LinesBeforeHeader(filePath);
+    }
     TUpdateConsole console(settings, infos, out, err);
 
     TInterruptWatch watch;
@@ -273,7 +309,7 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
             QString why;
             if (!AppendReportLine(options.ReportPath, ReportLine(record), &why)) {
                 reportFailed = true;
-                Fail(err, ExitCode::FileProblem, Text(CliTexts::ReportAppendFailed).arg(options.Ports[port], why));
+                console.Error(Text(CliTexts::ReportAppendFailed).arg(PrintableName(options.Ports[port]), why));
             }
         }
         if (endedCount == portCount)
@@ -296,7 +332,7 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
             TPortRun run;
             run.Start = run.End = QDateTime::currentDateTimeUtc();
             run.Outcome.Kind = TOutcomeKind::Unexpected;
-            Fail(err, ExitCode::Unexpected, Text(CliTexts::ThreadFailed).arg(options.Ports[i]));
+            console.Error(Text(CliTexts::ThreadFailed).arg(PrintableName(options.Ports[i])));
             portEnded(i, run);
         }
     }
@@ -325,6 +361,6 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
     const QString retry = failed.isEmpty() ? QString()
                           : extras.Retry      ? extras.Retry(failed)
                                               : RetryCommand(QString::number(unit.Code), filePath, failed, RetryOptions(options));
-    console.Finish(ordered, exitCode, retry);
+    console.Finish(ordered, exitCode, retry, reportFailed);
     return exitCode;
 }

@@ -60,7 +60,7 @@ QString TUpdateConsole::Label(int port) const
 {
     if (!Several() || port < 0 || port >= ports_.size())
         return QString();
-    return QLatin1Char('[') + ports_[port].Name + QStringLiteral("] ");
+    return QLatin1Char('[') + PrintableName(ports_[port].Name) + QStringLiteral("] ");
 }
 
 void TUpdateConsole::Emit(const QJsonObject &event)
@@ -89,9 +89,9 @@ void TUpdateConsole::DrawRows()
     } else {
         int portWidth = 4;
         for (const TPortView &view : ports_)
-            portWidth = qMax(portWidth, int(view.Name.size()));
+            portWidth = qMax(portWidth, int(PrintableName(view.Name).size()));
         for (const TPortView &view : ports_)
-            rows << ProgressRow(view.Name, view.SerialNumber, view.Figures(),
+            rows << ProgressRow(PrintableName(view.Name), PrintableName(view.SerialNumber), view.Figures(),
                                 view.Running ? view.Status : view.Outcome, portWidth, settings_.Width);
     }
     for (const QString &row : rows)
@@ -151,9 +151,11 @@ void TUpdateConsole::GaugeMaximum(int port, int maximum)
     if (port < 0 || port >= ports_.size())
         return;
     TPortView &view = ports_[port];
-    if (view.GaugeSeen && view.Total == maximum)
+    const qint64 end = settings_.FlowRecords > 0 && maximum == settings_.FlowRecords ? settings_.AcknowledgedEnd
+                                                                                       : qint64(maximum);
+    if (view.GaugeSeen && view.Total == end)
         return;
-    view.Total = qMax(maximum, 0);
+    view.Total = qMax<qint64>(end, 0);
     view.GaugeSeen = true;
     // A new range starts the counting again (the flows set a provisional one first).
     view.LastDecile = -1;
@@ -238,11 +240,13 @@ bool TUpdateConsole::AskTerminal(int port, TQuestion kind, const QString &title,
         by = QStringLiteral("no-terminal");
         return false;
     }
-    // The question goes where a person reads it: standard error when standard output carries
-    // the JSON events or goes to a file or another program.
-    QTextStream &to = settings_.Json || !settings_.OutIsTerminal ? err_ : out_;
+    // The question goes where a person reads it: standard error (or the controlling terminal
+    // when that is a log too) when standard output carries the JSON events or goes to a file or
+    // another program.
+    QTextStream &to = settings_.AskTo ? *settings_.AskTo : settings_.Json || !settings_.OutIsTerminal ? err_ : out_;
     asking_ = true;
     ClearRows();
+    out_.flush();
     // On the terminal the text is broken at blanks to its width; elsewhere it stays one line as
     // the flow gave it.
     to << '\n' << title << '\n' << (&to == &out_ ? WrapToWidth(text, settings_.Width) : text) << '\n';
@@ -266,14 +270,17 @@ bool TUpdateConsole::AskTerminal(int port, TQuestion kind, const QString &title,
             TakeInterrupts(&terminate);
             by = terminate ? QStringLiteral("terminate") : QStringLiteral("ctrl-c");
             // Ctrl-C while the Stop question waits confirms the stop; at any other question it
-            // answers No and, being the Stop button, stops the ports that are still running.
-            if (kind == TQuestion::Stop) {
-                answer = true;
-            } else {
-                answer = false;
-                asking_ = false;
-                StartRound(terminate);
+            // answers No and, being the Stop button, stops the ports that are still running. A
+            // request to terminate stops every running port, whichever question it ended.
+            answer = kind == TQuestion::Stop;
+            asking_ = false;
+            if (terminate) {
+                terminated_ = true;
+                if (!settings_.Json)
+                    PrintLines({Text(CliTexts::TerminateAsked)});
             }
+            if (terminate || kind != TQuestion::Stop)
+                StartRound(terminate);
             break;
         }
         const QString reply = line.trimmed().toLower();
@@ -306,6 +313,12 @@ bool TUpdateConsole::Ask(int port, const QString &title, const QString &text)
     bool answer = false;
     QString by;
     bool quiet = false; // an answer given before to another port is not printed again
+    if (terminated_) {
+        // Terminated (SIGTERM, the terminal closed): nobody is asked any more; the ports stop.
+        answer = kind == TQuestion::Stop;
+        ShowAnswer(port, title, answer, QStringLiteral("terminate"), false);
+        return answer;
+    }
     switch (kind) {
     case TQuestion::Begin:
         if (beginAnswer_) {
@@ -383,6 +396,9 @@ void TUpdateConsole::Ended(int port, const TPortResult &result)
 void TUpdateConsole::Interrupt(int count, bool terminate)
 {
     if (terminate) {
+        if (terminated_)
+            return; // every port was told already
+        terminated_ = true;
         if (!settings_.Json)
             PrintLines({Text(CliTexts::TerminateAsked)});
         StartRound(true);
@@ -402,11 +418,22 @@ void TUpdateConsole::Interrupt(int count, bool terminate)
     }
 }
 
-void TUpdateConsole::Finish(const QList<TPortResult> &results, int exitCode, const QString &retryCommand)
+void TUpdateConsole::Error(const QString &text)
+{
+    ClearRows();
+    out_.flush(); // the climb reaches the terminal before the error does
+    err_ << Text(CliTexts::ErrorPrefix) << text << '\n';
+    err_.flush();
+    if (!asking_)
+        DrawRows();
+}
+
+void TUpdateConsole::Finish(const QList<TPortResult> &results, int exitCode, const QString &retryCommand,
+                            bool reportFailed)
 {
     redrawTimer_.stop();
     if (settings_.Json) {
-        Emit(EventJson::Summary(results, exitCode, retryCommand));
+        Emit(EventJson::Summary(results, exitCode, retryCommand, reportFailed));
         return;
     }
     // The progress as it ended stays on the screen above the summary.
@@ -418,13 +445,15 @@ void TUpdateConsole::Finish(const QList<TPortResult> &results, int exitCode, con
     QStringList failed;
     for (const TPortResult &result : results)
         if (!result.Outcome.IsCompleted())
-            failed << result.Port;
+            failed << PrintableName(result.Port);
     if (failed.isEmpty()) {
-        lines << Text(CliTexts::AllCompleted);
+        lines << Text(reportFailed ? CliTexts::CompletedReportIncomplete : CliTexts::AllCompleted);
     } else {
         lines << Text(CliTexts::FailedPorts).arg(failed.join(QStringLiteral(", ")));
+        if (reportFailed)
+            lines << Text(CliTexts::ReportIncomplete);
         if (!retryCommand.isEmpty())
-            lines << Text(CliTexts::RetryHint) << QStringLiteral("  ") + retryCommand;
+            lines << Text(CliTexts::RetryHint) << QStringLiteral("  ") + PrintableName(retryCommand);
     }
     PrintLines(lines);
 }

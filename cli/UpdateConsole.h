@@ -29,10 +29,20 @@ public:
         bool Json = false;
         bool OutIsTerminal = false; // standard output is a terminal
         bool Redraw = false;  // ... and takes escape sequences: progress drawn in place
-        bool CanAsk = false;  // standard input is a terminal: questions asked there
+        bool CanAsk = false;  // standard input is a terminal and a terminal shows the question
+        // Where questions are shown when neither standard output (a terminal without --json)
+        // nor standard error can be used for them: the controlling terminal. nullptr: standard
+        // output when it is a terminal and carries no JSON, else standard error.
+        QTextStream *AskTo = nullptr;
         bool Yes = false;     // --yes: the Begin and Stop questions answered Yes
         std::optional<bool> Restart; // --restart yes|no
         int Width = 80;       // terminal columns
+        // The end of the gauge as the unit will acknowledge the file: a flow that sets its
+        // gauge to FlowRecords (the format check's count) is shown counting to AcknowledgedEnd
+        // instead. Update-mode units acknowledge every line before the end record, also those
+        // before the header, which the records do not count. 0: the flow's maximum as it is.
+        int FlowRecords = 0;
+        qint64 AcknowledgedEnd = 0;
     };
     struct TPortInfo {
         QString Name;
@@ -61,12 +71,19 @@ public:
     void Ended(int port, const TPortResult &result);
 
     // Ctrl-C pressed count times; terminate for a request to terminate (taken as a confirmed
-    // stop).
+    // stop). A request to terminate sticks: every question after it is answered without asking
+    // (Stop: Yes; every other: No).
     void Interrupt(int count, bool terminate);
 
+    // An error line on standard error ("varnel-cli: text"), written while the progress rows
+    // may be on the screen: the rows are taken away first and drawn again below it, so that
+    // the next redraw does not climb over the error.
+    void Error(const QString &text);
+
     // The end of the run: the progress as it ended, the summary table, the failed ports and the
-    // command that retries them.
-    void Finish(const QList<TPortResult> &results, int exitCode, const QString &retryCommand);
+    // command that retries them; reportFailed: a report line could not be written.
+    void Finish(const QList<TPortResult> &results, int exitCode, const QString &retryCommand,
+                bool reportFailed = false);
 
     // Redraws the progress now (the timer does it a few times a second).
     void Redraw();
@@ -119,5 +136,6 @@ private:
     int openRound_ = 0;            // the latest Ctrl-C round
     QMap<int, bool> roundAnswers_; // the Stop answer of each round, once given
     bool asking_ = false;          // a question waits on the terminal
+    bool terminated_ = false;      // asked to terminate: no question is asked any more
     bool finished_ = false;        // the summary is out: the rows stay as they are
 };

@@ -3,6 +3,7 @@
 // file, the unit's faults, Ctrl-C, the exit codes, four units at once and a report that
 // survives a killed run.
 #include "tests/cli/CliRig.h"
+#include "tests/cli/TechnicianTerminal_posix.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -68,6 +69,7 @@ struct TFamilyRun {
     const char *Unit;
     const char *File;
     const char *BeginText; // a word of the family's Begin question
+    int LinesBeforeHeader = 0; // lines put before the sample's header (a copy of it is sent)
 };
 
 void PrintTo(const TFamilyRun &c, std::ostream *os) { *os << c.Name; }
@@ -79,7 +81,16 @@ TEST_P(CliUpdateOverPty, CompletesAndTheUnitHoldsTheFileByteForByte)
     const TFamilyRun &c = GetParam();
     TSimUnit unit;
     ASSERT_TRUE(unit.Start(QString::fromLatin1(c.Family))) << unit.Error.toStdString();
-    const QString file = Sample(c.File);
+    QString file = Sample(c.File);
+    QTemporaryDir dir;
+    if (c.LinesBeforeHeader > 0) {
+        file = dir.filePath(QString::fromLatin1(c.File));
+        QFile copy(file);
+        ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+        for (int i = 0; i < c.LinesBeforeHeader; ++i)
+            copy.write("built by the release script\r\n");
+        copy.write(ReadAll(Sample(c.File)));
+    }
 
     const TCliResult r = RunCli(Unattended(c.Unit, file, {unit.Path}));
     unit.Stop();
@@ -112,6 +123,7 @@ TEST_P(CliUpdateOverPty, CompletesAndTheUnitHoldsTheFileByteForByte)
 INSTANTIATE_TEST_SUITE_P(
     Families, CliUpdateOverPty,
     ::testing::Values(TFamilyRun{"UpdateMode", "update-mode", "TVR-4200", "T4200170.s19", "UPDATE mode"},
+                      TFamilyRun{"UpdateModeLinesBeforeHeader", "update-mode", "TVR-4200", "T4200170.s19", "UPDATE mode", 3},
                       TFamilyRun{"Monitor", "monitor", "13", "T3770170.s19", "UPDATE mode"},
                       TFamilyRun{"Module", "module", "KLN-12B", "GRA0170.s19", "BOOTLOADER"}),
     [](const ::testing::TestParamInfo<TFamilyRun> &info) { return std::string(info.param.Name); });
@@ -237,77 +249,6 @@ TEST(CliCtrlC, StopsTheUpdateAndTheUnitReceivesQ)
 // ---------------------------------------------------------------------------------------------
 // A technician at a terminal: varnel-cli on a terminal of its own (a pseudo-terminal in its
 // usual, line-by-line mode), Ctrl-C typed as the byte the terminal turns into SIGINT.
-
-class TTechnicianTerminal {
-public:
-    TTechnicianTerminal()
-    {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-            return;
-        slave_ = QString::fromLocal8Bit(::ptsname(master_));
-    }
-    ~TTechnicianTerminal()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    bool Ok() const { return !slave_.isEmpty(); }
-
-    // Starts varnel-cli with the terminal as its standard input, output and error, and as its
-    // controlling terminal.
-    void Start(const QStringList &args)
-    {
-        const QByteArray slave = slave_.toLocal8Bit();
-        process.setProgram(CliPath());
-        process.setArguments(args);
-        process.setChildProcessModifier([slave] {
-            ::setsid();
-            const int fd = ::open(slave.constData(), O_RDWR);
-            if (fd < 0)
-                ::_exit(127);
-            ::ioctl(fd, TIOCSCTTY, 0);
-            ::dup2(fd, 0);
-            ::dup2(fd, 1);
-            ::dup2(fd, 2);
-            if (fd > 2)
-                ::close(fd);
-        });
-        process.start();
-        process.waitForStarted(5000);
-    }
-
-    // Reads what the terminal shows until text has appeared count times, or timeoutMs.
-    bool AwaitText(const QByteArray &text, int count = 1, int timeoutMs = 20000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (Screen.count(text) < count && t.elapsed() < timeoutMs) {
-            pollfd fd{master_, POLLIN, 0};
-            if (::poll(&fd, 1, 100) > 0) {
-                char bytes[4096];
-                const ssize_t n = ::read(master_, bytes, sizeof bytes);
-                if (n <= 0)
-                    break;
-                Screen.append(bytes, n);
-            }
-        }
-        return Screen.count(text) >= count;
-    }
-
-    void Type(const QByteArray &keys) { ASSERT_EQ(::write(master_, keys.constData(), size_t(keys.size())), keys.size()); }
-
-    QProcess process;
-    QByteArray Screen;
-
-private:
-    int master_ = -1;
-    QString slave_;
-};
 
 TEST(CliTerminal, QuestionsAreAskedOnceForAllPortsAndCtrlCIsTheStopButton)
 {

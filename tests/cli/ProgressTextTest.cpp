@@ -86,7 +86,7 @@ class ShellQuoting : public ::testing::TestWithParam<TQuote> {};
 
 TEST_P(ShellQuoting, LeavesSafeWordsAndQuotesTheRest)
 {
-    EXPECT_EQ(ShellQuote(QString::fromUtf8(GetParam().Argument)), QString::fromUtf8(GetParam().Quoted));
+    EXPECT_EQ(PosixShellQuote(QString::fromUtf8(GetParam().Argument)), QString::fromUtf8(GetParam().Quoted));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ShellQuoting,
@@ -95,6 +95,40 @@ INSTANTIATE_TEST_SUITE_P(Table, ShellQuoting,
                                            TQuote{"my file.s19", "'my file.s19'"}, TQuote{"a'b", "'a'\\''b'"},
                                            TQuote{"$HOME", "'$HOME'"}, TQuote{"x;rm -rf /", "'x;rm -rf /'"},
                                            TQuote{"T42\u00e9.s19", "'T42\u00e9.s19'"}));
+
+// What cmd.exe and PowerShell both take back as the one argument.
+class WindowsShellQuoting : public ::testing::TestWithParam<TQuote> {};
+
+TEST_P(WindowsShellQuoting, UsesDoubleQuotesBothShellsTake)
+{
+    EXPECT_EQ(WindowsShellQuote(QString::fromUtf8(GetParam().Argument)), QString::fromUtf8(GetParam().Quoted));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WindowsShellQuoting,
+                         ::testing::Values(TQuote{"COM5", "COM5"}, TQuote{"C:\\fw\\T42.s19", "C:\\fw\\T42.s19"},
+                                           TQuote{"", "\"\""}, TQuote{"C:\\my fw\\T42.s19", "\"C:\\my fw\\T42.s19\""},
+                                           TQuote{"a'b", "\"a'b\""}, TQuote{"COM5,COM6", "\"COM5,COM6\""},
+                                           TQuote{"50%", "\"50%\""}, TQuote{"@list", "\"@list\""},
+                                           TQuote{"x&del", "\"x&del\""}, TQuote{"C:\\my fw\\", "\"C:\\my fw\\\\\""},
+                                           TQuote{"T42\u00e9.s19", "\"T42\u00e9.s19\""}));
+
+struct TShownName {
+    const char *Name;
+    const char *Shown;
+};
+
+class PrintedName : public ::testing::TestWithParam<TShownName> {};
+
+TEST_P(PrintedName, ShowsControlCharactersAsEscapes)
+{
+    EXPECT_EQ(PrintableName(QString::fromUtf8(GetParam().Name)), QString::fromUtf8(GetParam().Shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PrintedName,
+                         ::testing::Values(TShownName{"/dev/ttyUSB0", "/dev/ttyUSB0"}, TShownName{"FT232R USB UART", "FT232R USB UART"},
+                                           TShownName{"a\tb\nc\rd", "a\\tb\\nc\\rd"}, TShownName{"x\x1b[2J", "x\\x1b[2J"},
+                                           TShownName{"del\x7f", "del\\x7f"}, TShownName{"c1\u009b", "c1\\x9b"},
+                                           TShownName{"C:\\fw\\T42\u00e9.s19", "C:\\fw\\T42\u00e9.s19"}));
 
 struct TWrapCase {
     const char *Text;
@@ -124,8 +158,13 @@ TEST(RetryCommand, NamesTheFailedPortsWithTheOptionsThatWereGiven)
     EXPECT_EQ(RetryCommand(QStringLiteral("12"), QStringLiteral("/srv/fw/T42 v2.s19"),
                            {QStringLiteral("ttyUSB1"), QStringLiteral("ttyUSB3")},
                            {QStringLiteral("--yes"), QStringLiteral("--restart"), QStringLiteral("no")}),
+#ifdef Q_OS_WIN
+              QStringLiteral("varnel-cli update --unit 12 --file \"/srv/fw/T42 v2.s19\" --port ttyUSB1 --port ttyUSB3 --yes "
+                             "--restart no"));
+#else
               QStringLiteral("varnel-cli update --unit 12 --file '/srv/fw/T42 v2.s19' --port ttyUSB1 --port ttyUSB3 --yes "
                              "--restart no"));
+#endif
 }
 
 } // namespace

@@ -35,14 +35,16 @@ struct TConsoleRig {
     std::deque<TRead> Script;
     int Reads = 0;
     int PendingInterrupts = 0;
+    bool Terminate = false; // the interrupts taken were a request to terminate
     QList<int> Stops; // ports a stop was posted to, in order
     std::unique_ptr<TUpdateConsole> Console;
 
-    TConsoleRig(TUpdateConsole::TSettings settings, int ports)
+    TConsoleRig(TUpdateConsole::TSettings settings, int ports, const QStringList &names = {})
     {
         QList<TUpdateConsole::TPortInfo> infos;
         for (int i = 0; i < ports; ++i)
-            infos << TUpdateConsole::TPortInfo{QStringLiteral("ttyV%1").arg(i), i == 0 ? QStringLiteral("A50285BI") : QString()};
+            infos << TUpdateConsole::TPortInfo{i < names.size() ? names[i] : QStringLiteral("ttyV%1").arg(i),
+                                               i == 0 ? QStringLiteral("A50285BI") : QString()};
         Console = std::make_unique<TUpdateConsole>(settings, infos, OutStream, ErrStream);
         Console->ReadLine = [this](QString &line) {
             ++Reads;
@@ -57,7 +59,7 @@ struct TConsoleRig {
         };
         Console->TakeInterrupts = [this](bool *terminate) {
             if (terminate)
-                *terminate = false;
+                *terminate = Terminate;
             const int n = PendingInterrupts;
             PendingInterrupts = 0;
             return n;
@@ -424,6 +426,89 @@ TEST(UpdateConsoleTerminal, TheSummaryNamesTheFailedPortsAndHowToRetry)
     EXPECT_TRUE(rig.Out.contains(QStringLiteral("ttyV1  TVR-4200  no answer  0:05"))) << rig.Out.toStdString();
     EXPECT_TRUE(rig.Out.contains(QStringLiteral("Failed: ttyV1\n")));
     EXPECT_TRUE(rig.Out.contains(QStringLiteral("  varnel-cli update --unit 12 --file /f.s19 --port ttyV1\n")));
+}
+
+// ---------------------------------------------------------------------------------------------
+// A request to terminate sticks: no question after it waits for anyone, whatever the options.
+
+struct TTerminatedCase {
+    const char *Name;
+    int Kind; // 0 Begin, 1 Restart, 2 Stop, 3 another question
+    bool DuringQuestion; // the request ended a question that waited; else it came between
+    bool Answer;
+};
+
+class UpdateConsoleTerminated : public ::testing::TestWithParam<TTerminatedCase> {};
+
+TEST_P(UpdateConsoleTerminated, AnswersEveryLaterQuestionWithoutAsking)
+{
+    const TTerminatedCase &c = GetParam();
+    // Between questions the options would answer them; ending a question, the terminal would.
+    TUpdateConsole::TSettings s = Json();
+    s.Yes = !c.DuringQuestion;
+    if (!c.DuringQuestion)
+        s.Restart = true;
+    TConsoleRig rig(s, 2);
+    if (c.DuringQuestion) {
+        rig.Script = {CtrlC};
+        rig.Terminate = true;
+        EXPECT_FALSE(rig.Console->Ask(0, QStringLiteral("Something else?"), QStringLiteral("text")));
+    } else {
+        rig.Console->Interrupt(1, true);
+    }
+    const int reads = rig.Reads;
+    const QString titles[] = {BeginTitle, RestartTitle, StopTitle, QStringLiteral("Something else?")};
+    EXPECT_EQ(rig.Console->Ask(1, titles[c.Kind], QStringLiteral("text")), c.Answer);
+    EXPECT_EQ(rig.Reads, reads) << "asked after the request to terminate";
+    EXPECT_EQ(rig.Events().last().value("answer").toString(), c.Answer ? "yes" : "no");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UpdateConsoleTerminated,
+    ::testing::Values(TTerminatedCase{"Begin", 0, false, false}, TTerminatedCase{"Restart", 1, false, false},
+                      TTerminatedCase{"Stop", 2, false, true}, TTerminatedCase{"Other", 3, false, false},
+                      TTerminatedCase{"BeginAfterAnEndedQuestion", 0, true, false},
+                      TTerminatedCase{"RestartAfterAnEndedQuestion", 1, true, false},
+                      TTerminatedCase{"StopAfterAnEndedQuestion", 2, true, true}),
+    [](const ::testing::TestParamInfo<TTerminatedCase> &info) { return std::string(info.param.Name); });
+
+// ---------------------------------------------------------------------------------------------
+// Names from outside cannot steer the terminal.
+
+TEST(UpdateConsoleTerminal, PortNamesWithControlCharactersAreShownEscaped)
+{
+    TUpdateConsole::TSettings s = Terminal();
+    s.Redraw = true;
+    const QString name = QStringLiteral("ttyX\x1b[2J\rfake");
+    TConsoleRig rig(s, 2, {name});
+    TUpdateConsole &c = *rig.Console;
+    c.GaugeMaximum(0, 10);
+    c.Redraw();
+    c.Status(0, QStringLiteral("Updating the unit..."));
+    c.Finish({Result("ttyV1", TOutcomeKind::Completed, 0, 1), Result("x", TOutcomeKind::Stopped, 6, 1)}, 6,
+             QStringLiteral("varnel-cli update --port ") + name);
+    rig.Console->Ended(0, Result("x", TOutcomeKind::Stopped, 6, 1));
+    EXPECT_FALSE(rig.Out.contains(QStringLiteral("\x1b[2J"))) << rig.Out.toStdString();
+    EXPECT_FALSE(rig.Out.contains(QStringLiteral("\rfake"))) << rig.Out.toStdString();
+    EXPECT_TRUE(rig.Out.contains(QStringLiteral("[ttyX\\x1b[2J\\rfake] Updating the unit..."))) << rig.Out.toStdString();
+    EXPECT_TRUE(rig.Out.contains(QStringLiteral("--port ttyX\\x1b[2J\\rfake\n"))) << rig.Out.toStdString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// A report that misses lines is said at the end, also when every unit completed.
+
+TEST(UpdateConsoleSummary, SaysWhenOnlyTheReportFailed)
+{
+    const QList<TPortResult> done = {Result("ttyV0", TOutcomeKind::Completed, 0, 1)};
+    for (const bool failed : {false, true}) {
+        TConsoleRig json(Json(), 1);
+        json.Console->Finish(done, failed ? 4 : 0, QString(), failed);
+        EXPECT_EQ(json.Events().last().value("reportFailed").toBool(), failed);
+        TConsoleRig human(Terminal(), 1);
+        human.Console->Finish(done, failed ? 4 : 0, QString(), failed);
+        EXPECT_EQ(human.Out.endsWith(QStringLiteral("\nEvery unit completed.\n")), !failed) << human.Out.toStdString();
+        EXPECT_EQ(human.Out.contains(QStringLiteral("report misses lines")), failed) << human.Out.toStdString();
+    }
 }
 
 } // namespace
