@@ -1,8 +1,6 @@
 #include "cli/UpdateConsole.h"
 
 #include "cli/CliTexts.h"
-#include "protocols/FlowTexts.h"
-#include "seriallink/LinkTexts.h"
 
 namespace {
 QString Text(const char *text)
@@ -55,13 +53,7 @@ TUpdateConsole::TUpdateConsole(const TSettings &settings, const QList<TPortInfo>
 
 TUpdateConsole::TQuestion TUpdateConsole::Classify(const QString &title)
 {
-    if (title == FlowTexts::BeginTitle)
-        return TQuestion::Begin;
-    if (title == FlowTexts::UpdateModeTexts::RestartTitle)
-        return TQuestion::Restart;
-    if (title == LinkTexts::StopPromptTitle)
-        return TQuestion::Stop;
-    return TQuestion::Other;
+    return ClassifyQuestion(title);
 }
 
 QString TUpdateConsole::Label(int port) const

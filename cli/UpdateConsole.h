@@ -14,6 +14,7 @@
 #include "cli/EventJson.h"
 #include "cli/ProgressText.h"
 #include "operator/OperatorSurface.h"
+#include "station/FlowQuestion.h"
 #include "station/StationSink.h"
 
 // The console of an update on the main thread: it prints what every port's flow shows (status
@@ -88,7 +89,7 @@ private:
         qint64 RateBase = 0;
         TProgressFigures Figures() const;
     };
-    enum class TQuestion { Begin, Restart, Stop, Other };
+    using TQuestion = TFlowQuestion;
 
     static TQuestion Classify(const QString &title);
     QString Label(int port) const; // "" for one port, "[PORT] " for several

@@ -52,6 +52,8 @@ constexpr QLatin1StringView Retries("retries");
 constexpr QLatin1StringView DurationMs("durationMs");
 constexpr QLatin1StringView Version("version");
 constexpr QLatin1StringView Host("host");
+constexpr QLatin1StringView Bay("bay");
+constexpr QLatin1StringView UnitSerial("unitSerial");
 } // namespace Field
 
 // A time as the report keeps it: ISO 8601 in UTC with milliseconds, "2026-12-08T21:53:54.123Z";
@@ -281,6 +283,10 @@ QByteArray ReportLine(const TUpdateRecord &record)
     o.insert(Field::DurationMs, record.DurationMs);
     o.insert(Field::Version, record.VarnelVersion);
     o.insert(Field::Host, record.Host);
+    if (!record.Bay.isEmpty())
+        o.insert(Field::Bay, record.Bay);
+    if (!record.UnitSerial.isEmpty())
+        o.insert(Field::UnitSerial, record.UnitSerial);
     // Compact JSON writes a line end inside a text as \n, so the record stays one line.
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
@@ -315,6 +321,8 @@ std::optional<TUpdateRecord> ParseReportLine(const QByteArray &line)
     read.Number(Field::DurationMs, r.DurationMs);
     read.Text(Field::Version, r.VarnelVersion);
     read.Text(Field::Host, r.Host);
+    read.Text(Field::Bay, r.Bay);
+    read.Text(Field::UnitSerial, r.UnitSerial);
     if (!read.Ok())
         return std::nullopt;
 

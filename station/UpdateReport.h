@@ -32,6 +32,10 @@ struct TUpdateRecord {
     qint64 DurationMs = 0;
     QString VarnelVersion;
     QString Host;
+    // A station's job: the bay the unit sat in and the unit's own serial number (typed or
+    // scanned); written only when not empty, so lines without a job stay as they were.
+    QString Bay;
+    QString UnitSerial;
 };
 
 // The record as one line of compact JSON, without a line end. Times as ISO 8601 UTC with

@@ -1,4 +1,4 @@
-#include "cli/UnitLookup.h"
+#include "station/UnitLookup.h"
 
 #include <QStringList>
 #include <algorithm>
