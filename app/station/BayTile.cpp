@@ -10,7 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/station/StationTexts.h"
+#include "app/station/StationWindowTexts.h"
 
 namespace {
 QString Text(const char *text)
@@ -31,6 +31,8 @@ QPushButton *MakeButton(const char *caption, QWidget *parent)
     auto *button = new QPushButton(Text(caption), parent);
     button->setAccessibleName(Text(caption));
     button->setAutoDefault(false);
+    // Narrow buttons leave the serial number's field its room on a tile of 16.
+    button->setMaximumWidth(button->fontMetrics().horizontalAdvance(Text(caption)) + 28);
     return button;
 }
 } // namespace
@@ -38,7 +40,7 @@ QPushButton *MakeButton(const char *caption, QWidget *parent)
 TBayTile::TBayTile(const QString &bayName, QWidget *parent) : QFrame(parent), bayName_(bayName)
 {
     setObjectName(QStringLiteral("BayTile"));
-    setAccessibleName(Text(StationTexts::BayName).arg(bayName));
+    setAccessibleName(Text(StationWindowTexts::BayName).arg(bayName));
     setFrameShape(QFrame::StyledPanel);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
@@ -52,8 +54,8 @@ TBayTile::TBayTile(const QString &bayName, QWidget *parent) : QFrame(parent), ba
     port_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     serial_ = new QLineEdit(this);
-    serial_->setAccessibleName(Text(StationTexts::SerialField));
-    serial_->setPlaceholderText(Text(StationTexts::SerialPlaceholder));
+    serial_->setAccessibleName(Text(StationWindowTexts::SerialField));
+    serial_->setPlaceholderText(Text(StationWindowTexts::SerialPlaceholder));
     serial_->setClearButtonEnabled(true);
     // A barcode scanner types the number and presses Enter.
     connect(serial_, &QLineEdit::returnPressed, this, &TBayTile::SerialEntered);
@@ -61,7 +63,7 @@ TBayTile::TBayTile(const QString &bayName, QWidget *parent) : QFrame(parent), ba
     status_ = new QLabel(this);
     status_->setTextFormat(Qt::PlainText);
     status_->setWordWrap(true);
-    status_->setAccessibleDescription(Text(StationTexts::StatusName));
+    status_->setAccessibleDescription(Text(StationWindowTexts::StatusName));
     status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     status_->setFixedHeight(status_->fontMetrics().lineSpacing() * 2 + 2);
@@ -76,7 +78,7 @@ TBayTile::TBayTile(const QString &bayName, QWidget *parent) : QFrame(parent), ba
 
     outcome_ = new QLabel(this);
     outcome_->setTextFormat(Qt::PlainText);
-    outcome_->setAccessibleDescription(Text(StationTexts::OutcomeName));
+    outcome_->setAccessibleDescription(Text(StationWindowTexts::OutcomeName));
     outcome_->setFont(bold);
     outcome_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
@@ -87,16 +89,19 @@ TBayTile::TBayTile(const QString &bayName, QWidget *parent) : QFrame(parent), ba
     message_ = new QLabel(this);
     message_->setTextFormat(Qt::PlainText);
     message_->setWordWrap(true);
-    message_->setAccessibleDescription(Text(StationTexts::MessageName));
+    message_->setAccessibleDescription(Text(StationWindowTexts::MessageName));
     message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    message_->setFixedHeight(message_->fontMetrics().lineSpacing() * 3 + 2);
+    QFont small = message_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    message_->setFont(small);
+    message_->setFixedHeight(MessageHeight(false));
 
-    start_ = MakeButton(StationTexts::Start, this);
-    stop_ = MakeButton(StationTexts::Stop, this);
-    yes_ = MakeButton(StationTexts::Yes, this);
-    no_ = MakeButton(StationTexts::No, this);
-    dismiss_ = MakeButton(StationTexts::Ok, this);
+    start_ = MakeButton(StationWindowTexts::Start, this);
+    stop_ = MakeButton(StationWindowTexts::Stop, this);
+    yes_ = MakeButton(StationWindowTexts::Yes, this);
+    no_ = MakeButton(StationWindowTexts::No, this);
+    dismiss_ = MakeButton(StationWindowTexts::Ok, this);
     connect(start_, &QPushButton::clicked, this, &TBayTile::StartClicked);
     connect(stop_, &QPushButton::clicked, this, &TBayTile::StopClicked);
     connect(yes_, &QPushButton::clicked, this, [this] { Answer(true); });
@@ -109,35 +114,49 @@ TBayTile::TBayTile(const QString &bayName, QWidget *parent) : QFrame(parent), ba
         UpdateButtons();
     });
 
+    // Six rows that fit a tile of 16 in a 1280 x 800 window: name and port; serial number and
+    // the buttons; the status (two lines); the gauge and the time; the outcome; the flow's box
+    // or question (two lines, five while a question is open, which takes the status's and the
+    // outcome's place) with its answer buttons.
+    progress_->setMaximumHeight(progress_->fontMetrics().height() + 4);
     auto *top = new QHBoxLayout;
     top->addWidget(name_);
     top->addWidget(port_, 1);
+    auto *serial = new QHBoxLayout;
+    serial->addWidget(serial_, 1);
+    serial->addWidget(start_);
+    serial->addWidget(stop_);
+    serial->addWidget(yes_);
+    serial->addWidget(no_);
+    serial->addWidget(dismiss_);
     auto *gauge = new QHBoxLayout;
     gauge->addWidget(progress_, 1);
     gauge->addWidget(time_);
     auto *message = new QHBoxLayout;
     message->addWidget(icon_, 0, Qt::AlignTop);
     message->addWidget(message_, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(start_);
-    buttons->addWidget(stop_);
-    buttons->addStretch(1);
-    buttons->addWidget(dismiss_);
-    buttons->addWidget(yes_);
-    buttons->addWidget(no_);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 6, 8, 6);
-    layout->setSpacing(3);
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(2);
     layout->addLayout(top);
-    layout->addWidget(serial_);
+    layout->addLayout(serial);
     layout->addWidget(status_);
     layout->addLayout(gauge);
     layout->addWidget(outcome_);
     layout->addLayout(message);
-    layout->addLayout(buttons);
+    layout->addStretch(1);
 
     SetPort(QString(), QString(), QString());
+}
+
+int TBayTile::MessageHeight(bool question) const
+{
+    const int line = message_->fontMetrics().lineSpacing();
+    if (!question)
+        return line * 2 + 2;
+    // The status's two lines, the outcome's line and the spacing between them.
+    return line * 2 + 2 + status_->height() + outcome_->sizeHint().height() + 2 * 2;
 }
 
 QString TBayTile::FormatTime(qint64 ms)
@@ -162,16 +181,16 @@ void TBayTile::SetPort(const QString &given, const QString &portName, const QStr
     plugged_ = !portName.isEmpty();
     QString line;
     if (!plugged_)
-        line = Text(StationTexts::NotPluggedIn).arg(given);
+        line = Text(StationWindowTexts::NotPluggedIn).arg(given);
     else if (adapterSerial.isEmpty())
-        line = Text(StationTexts::PortLine).arg(portName);
+        line = Text(StationWindowTexts::PortLine).arg(portName);
     else
-        line = Text(StationTexts::PortLineWithSerial).arg(portName, adapterSerial);
+        line = Text(StationWindowTexts::PortLineWithSerial).arg(portName, adapterSerial);
     port_->setText(line);
     port_->setToolTip(given.isEmpty() || given == portName ? line : line + QLatin1Char('\n') + given);
     if (state_ == TState::Unplugged && plugged_) {
         state_ = TState::Idle;
-        status_->setText(Text(StationTexts::Idle));
+        status_->setText(Text(StationWindowTexts::Idle));
         SetFrameColour(QString::fromLatin1(IdleColour));
     } else if (state_ == TState::Idle && !plugged_) {
         state_ = TState::Unplugged;
@@ -253,9 +272,16 @@ bool TBayTile::Flush()
 
 void TBayTile::ShowMessage(const QString &title, const QString &text, TBoxIcon icon)
 {
-    const QString shown = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
+    // A box shows its text by its icon (the title in the tooltip); a question its title too.
+    const bool question = bool(answered_);
+    const QString shown = question ? title + QStringLiteral(" ") + text : text;
     message_->setText(shown);
-    message_->setToolTip(shown);
+    message_->setToolTip(title.isEmpty() ? text : title + QStringLiteral(": ") + text);
+    message_->setAccessibleName(title.isEmpty() ? text : title + QStringLiteral(": ") + text);
+    // An open question takes the room of the status and the outcome.
+    status_->setVisible(!question);
+    outcome_->setVisible(!question);
+    message_->setFixedHeight(MessageHeight(question));
     QStyle::StandardPixmap pixmap = QStyle::SP_MessageBoxInformation;
     switch (icon) {
     case TBoxIcon::None:
@@ -324,7 +350,7 @@ void TBayTile::Started()
     boxTitle_.clear();
     boxText_.clear();
     ShowMessage(QString(), QString(), TBoxIcon::None);
-    outcome_->setText(Text(StationTexts::Running));
+    outcome_->setText(Text(StationWindowTexts::Running));
     outcome_->setStyleSheet(QStringLiteral("color: %1;").arg(QString::fromLatin1(RunningColour)));
     SetFrameColour(QString::fromLatin1(RunningColour));
     statusPending_.clear();
@@ -350,17 +376,17 @@ void TBayTile::Ended(const TUpdateOutcome &outcome, const QString &lastStatus, q
     QString word;
     const char *colour = FailedColour;
     if (outcome.IsCompleted()) {
-        word = Text(StationTexts::Completed);
+        word = Text(StationWindowTexts::Completed);
         colour = CompletedColour;
     } else if (outcome.Kind == TOutcomeKind::Stopped) {
-        word = Text(StationTexts::Stopped);
+        word = Text(StationWindowTexts::Stopped);
         colour = StoppedColour;
     } else {
-        word = Text(StationTexts::Failed).arg(DescribeOutcome(outcome));
+        word = Text(StationWindowTexts::Failed).arg(DescribeOutcome(outcome));
     }
     if (!recordError.isEmpty()) {
         // The unit's update is not in the report: say so on the tile, in the failure colour.
-        word += QStringLiteral("; ") + Text(StationTexts::RecordNotWritten).arg(recordError);
+        word += QStringLiteral("; ") + Text(StationWindowTexts::RecordNotWritten).arg(recordError);
         colour = FailedColour;
     }
     outcome_->setText(word);
@@ -390,6 +416,9 @@ void TBayTile::UpdateButtons()
 {
     const bool running = state_ == TState::Running;
     const bool asking = bool(answered_);
+    // While a question is open its answers take the place of Start and Stop.
+    start_->setVisible(!asking);
+    stop_->setVisible(!asking);
     start_->setEnabled(plugged_ && !running);
     stop_->setEnabled(running);
     yes_->setVisible(asking);

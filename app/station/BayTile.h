@@ -82,6 +82,7 @@ private:
     void UpdateButtons();
     void SetFrameColour(const QString &colour);
     void ShowMessage(const QString &title, const QString &text, TBoxIcon icon);
+    int MessageHeight(bool question) const;
 
     const QString bayName_;
     TState state_ = TState::Unplugged;

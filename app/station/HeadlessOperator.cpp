@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "app/station/BayTile.h"
-#include "app/station/StationTexts.h"
+#include "app/station/StationWindowTexts.h"
 #include "app/station/StationWindow.h"
 
 namespace {
@@ -28,7 +28,7 @@ THeadlessOperator::THeadlessOperator(TStationWindow &window, const QString &scre
         ++ended_;
         if (run.Outcome.IsCompleted())
             ++completed_;
-        out_ << Text(StationTexts::HeadlessBay)
+        out_ << Text(StationWindowTexts::HeadlessBay)
                     .arg(tile->BayName(), window_.Job().Bays[bay].Port, tile->OutcomeText(),
                          TBayTile::FormatTime(run.DurationMs))
              << '\n';
@@ -47,7 +47,7 @@ void THeadlessOperator::Start()
             if (tile->State() == TBayTile::TState::Running || tile->State() == TBayTile::TState::Ended)
                 ++started_;
             else
-                out_ << Text(StationTexts::HeadlessBay)
+                out_ << Text(StationWindowTexts::HeadlessBay)
                             .arg(tile->BayName(), window_.Job().Bays[bay].Port, tile->StatusText(), QStringLiteral("-"))
                      << '\n';
         }
@@ -71,9 +71,9 @@ void THeadlessOperator::Answer(int bay)
         if (!tile || !tile->Asking())
             return;
         yes = tile->YesButton();
-        asked = Text(StationTexts::PromptForBays).arg(tile->BayName(), tile->QuestionTitle());
+        asked = Text(StationWindowTexts::PromptForBays).arg(tile->BayName(), tile->QuestionTitle());
     }
-    out_ << Text(StationTexts::HeadlessAnswer).arg(asked) << '\n';
+    out_ << Text(StationWindowTexts::HeadlessAnswer).arg(asked) << '\n';
     out_.flush();
     yes->click();
 }
@@ -85,8 +85,8 @@ void THeadlessOperator::Finish()
     finished_ = true;
     window_.FlushTiles();
     if (!screenshot_.isEmpty() && !window_.grab().save(screenshot_))
-        out_ << Text(StationTexts::ScreenshotFailed).arg(screenshot_) << '\n';
-    out_ << Text(StationTexts::HeadlessSummary).arg(completed_).arg(window_.BayCount()) << '\n';
+        out_ << Text(StationWindowTexts::ScreenshotFailed).arg(screenshot_) << '\n';
+    out_ << Text(StationWindowTexts::HeadlessSummary).arg(completed_).arg(window_.BayCount()) << '\n';
     out_.flush();
     QCoreApplication::exit(completed_ == window_.BayCount() ? 0 : 1);
 }

@@ -16,7 +16,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/station/StationTexts.h"
+#include "app/station/StationWindowTexts.h"
 #include "seriallink/PortFacts.h"
 #include "seriallink/TComPort.h"
 #include "updatefile/UnitCatalogue.h"
@@ -54,20 +54,20 @@ QString JobPortOf(const QString &name, const TPortFacts &facts)
 
 TJobEditor::TJobEditor(const std::optional<TJob> &job, QWidget *parent) : QWidget(parent)
 {
-    setWindowTitle(Text(StationTexts::EngineerTitle).arg(QString::fromLatin1(VARNEL_VERSION)));
+    setWindowTitle(Text(StationWindowTexts::EngineerTitle).arg(QString::fromLatin1(VARNEL_VERSION)));
     unit_ = new QComboBox(this);
-    unit_->setAccessibleName(Text(StationTexts::EngineerUnit));
+    unit_->setAccessibleName(Text(StationWindowTexts::EngineerUnit));
     for (int code : OfferedUnitCodes(VARNEL_OFFER_BRAND_CHOICE_DEFAULT != 0))
         if (const TUnitType *unit = FindUnitType(code))
             unit_->addItem(unit->FullName, unit->ShortName);
 
     file_ = new QLineEdit(this);
     file_->setReadOnly(true);
-    file_->setAccessibleName(Text(StationTexts::EngineerFile));
-    auto *browseFile = new QPushButton(Text(StationTexts::EngineerBrowse), this);
+    file_->setAccessibleName(Text(StationWindowTexts::EngineerFile));
+    auto *browseFile = new QPushButton(Text(StationWindowTexts::EngineerBrowse), this);
     connect(browseFile, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, Text(StationTexts::EngineerFile), file_->text(),
-                                                          Text(StationTexts::EngineerFileFilter));
+        const QString path = QFileDialog::getOpenFileName(this, Text(StationWindowTexts::EngineerFile), file_->text(),
+                                                          Text(StationWindowTexts::EngineerFileFilter));
         if (!path.isEmpty())
             ChooseFile(path);
     });
@@ -75,37 +75,37 @@ TJobEditor::TJobEditor(const std::optional<TJob> &job, QWidget *parent) : QWidge
     sha_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     restart_ = new QComboBox(this);
-    restart_->setAccessibleName(Text(StationTexts::EngineerRestart));
-    restart_->addItem(Text(StationTexts::EngineerRestartAsk));
-    restart_->addItem(Text(StationTexts::EngineerRestartYes));
-    restart_->addItem(Text(StationTexts::EngineerRestartNo));
+    restart_->setAccessibleName(Text(StationWindowTexts::EngineerRestart));
+    restart_->addItem(Text(StationWindowTexts::EngineerRestartAsk));
+    restart_->addItem(Text(StationWindowTexts::EngineerRestartYes));
+    restart_->addItem(Text(StationWindowTexts::EngineerRestartNo));
 
     report_ = new QLineEdit(this);
-    report_->setAccessibleName(Text(StationTexts::EngineerReport));
-    auto *browseReport = new QPushButton(Text(StationTexts::EngineerBrowse), this);
+    report_->setAccessibleName(Text(StationWindowTexts::EngineerReport));
+    auto *browseReport = new QPushButton(Text(StationWindowTexts::EngineerBrowse), this);
     connect(browseReport, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, Text(StationTexts::EngineerReport), report_->text(),
-                                                          Text(StationTexts::EngineerReportFilter), nullptr,
+        const QString path = QFileDialog::getSaveFileName(this, Text(StationWindowTexts::EngineerReport), report_->text(),
+                                                          Text(StationWindowTexts::EngineerReportFilter), nullptr,
                                                           QFileDialog::DontConfirmOverwrite);
         if (!path.isEmpty())
             report_->setText(path);
     });
 
     bays_ = new QTableWidget(0, Columns, this);
-    bays_->setAccessibleName(Text(StationTexts::EngineerBays));
-    bays_->setHorizontalHeaderLabels({Text(StationTexts::EngineerColumnBay), Text(StationTexts::EngineerColumnPort),
-                                      Text(StationTexts::EngineerColumnAdapter), Text(StationTexts::EngineerColumnSerial),
-                                      Text(StationTexts::EngineerColumnWritten)});
+    bays_->setAccessibleName(Text(StationWindowTexts::EngineerBays));
+    bays_->setHorizontalHeaderLabels({Text(StationWindowTexts::EngineerColumnBay), Text(StationWindowTexts::EngineerColumnPort),
+                                      Text(StationWindowTexts::EngineerColumnAdapter), Text(StationWindowTexts::EngineerColumnSerial),
+                                      Text(StationWindowTexts::EngineerColumnWritten)});
     bays_->horizontalHeader()->setStretchLastSection(true);
     bays_->verticalHeader()->hide();
-    auto *rescan = new QPushButton(Text(StationTexts::EngineerRescan), this);
+    auto *rescan = new QPushButton(Text(StationWindowTexts::EngineerRescan), this);
     connect(rescan, &QPushButton::clicked, this, &TJobEditor::ReadPorts);
 
     message_ = new QLabel(this);
     message_->setTextFormat(Qt::PlainText);
     message_->setWordWrap(true);
-    auto *save = new QPushButton(Text(StationTexts::EngineerSave), this);
-    auto *saveRun = new QPushButton(Text(StationTexts::EngineerRun), this);
+    auto *save = new QPushButton(Text(StationWindowTexts::EngineerSave), this);
+    auto *saveRun = new QPushButton(Text(StationWindowTexts::EngineerRun), this);
     connect(save, &QPushButton::clicked, this, [this] { Save(false); });
     connect(saveRun, &QPushButton::clicked, this, [this] { Save(true); });
 
@@ -116,18 +116,18 @@ TJobEditor::TJobEditor(const std::optional<TJob> &job, QWidget *parent) : QWidge
     reportRow->addWidget(report_, 1);
     reportRow->addWidget(browseReport);
     auto *form = new QFormLayout;
-    form->addRow(Text(StationTexts::EngineerUnit), unit_);
-    form->addRow(Text(StationTexts::EngineerFile), fileRow);
+    form->addRow(Text(StationWindowTexts::EngineerUnit), unit_);
+    form->addRow(Text(StationWindowTexts::EngineerFile), fileRow);
     form->addRow(QString(), sha_);
-    form->addRow(Text(StationTexts::EngineerRestart), restart_);
-    form->addRow(Text(StationTexts::EngineerReport), reportRow);
+    form->addRow(Text(StationWindowTexts::EngineerRestart), restart_);
+    form->addRow(Text(StationWindowTexts::EngineerReport), reportRow);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(message_, 1);
     buttons->addWidget(save);
     buttons->addWidget(saveRun);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(new QLabel(Text(StationTexts::EngineerBays), this));
+    layout->addWidget(new QLabel(Text(StationWindowTexts::EngineerBays), this));
     layout->addWidget(bays_, 1);
     layout->addWidget(rescan, 0, Qt::AlignLeft);
     layout->addLayout(buttons);
@@ -190,13 +190,13 @@ void TJobEditor::ChooseFile(const QString &path)
     bool ok = false;
     sha256_ = FileSha256(path, ok);
     file_->setText(QDir::toNativeSeparators(path));
-    sha_->setText(ok ? Text(StationTexts::HeaderSha).arg(sha256_) : Text(StationTexts::EngineerUnreadable).arg(path));
+    sha_->setText(ok ? Text(StationWindowTexts::HeaderSha).arg(sha256_) : Text(StationWindowTexts::EngineerUnreadable).arg(path));
 }
 
 std::optional<TJob> TJobEditor::FormJob(const QString &jobPath, QString &error) const
 {
     if (file_->text().isEmpty() || sha256_.isEmpty()) {
-        error = Text(StationTexts::EngineerNoFile);
+        error = Text(StationWindowTexts::EngineerNoFile);
         return std::nullopt;
     }
     const QDir folder = QFileInfo(jobPath).absoluteDir();
@@ -215,14 +215,14 @@ std::optional<TJob> TJobEditor::FormJob(const QString &jobPath, QString &error) 
             continue;
         const QString name = bay->text().trimmed();
         if (names.contains(name)) {
-            error = Text(StationTexts::EngineerBayNamesTwice).arg(name);
+            error = Text(StationWindowTexts::EngineerBayNamesTwice).arg(name);
             return std::nullopt;
         }
         names << name;
         job.Bays << TJobBay{name, bays_->item(row, ColumnWritten)->text()};
     }
     if (job.Bays.isEmpty()) {
-        error = Text(StationTexts::EngineerNoBays);
+        error = Text(StationWindowTexts::EngineerNoBays);
         return std::nullopt;
     }
     job.JobPath = QFileInfo(jobPath).absoluteFilePath();
@@ -234,18 +234,18 @@ bool TJobEditor::SaveTo(const QString &path)
     QString error;
     const std::optional<TJob> job = FormJob(path, error);
     if (!job || !SaveJob(*job, path, &error)) {
-        message_->setText(job ? Text(StationTexts::EngineerSaveFailed).arg(error) : error);
+        message_->setText(job ? Text(StationWindowTexts::EngineerSaveFailed).arg(error) : error);
         return false;
     }
     jobPath_ = job->JobPath;
-    message_->setText(Text(StationTexts::EngineerSaved).arg(QDir::toNativeSeparators(jobPath_)));
+    message_->setText(Text(StationWindowTexts::EngineerSaved).arg(QDir::toNativeSeparators(jobPath_)));
     return true;
 }
 
 void TJobEditor::Save(bool run)
 {
-    const QString path = QFileDialog::getSaveFileName(this, Text(StationTexts::EngineerSave), jobPath_,
-                                                      Text(StationTexts::EngineerJobFilter));
+    const QString path = QFileDialog::getSaveFileName(this, Text(StationWindowTexts::EngineerSave), jobPath_,
+                                                      Text(StationWindowTexts::EngineerJobFilter));
     if (path.isEmpty() || !SaveTo(path))
         return;
     if (!run || !OnRun)
@@ -254,7 +254,7 @@ void TJobEditor::Save(bool run)
     TJobError error;
     const std::optional<TJob> saved = LoadJob(jobPath_, error);
     if (!saved) {
-        message_->setText(Text(StationTexts::EngineerSaveFailed).arg(error.Text));
+        message_->setText(Text(StationWindowTexts::EngineerSaveFailed).arg(error.Text));
         return;
     }
     OnRun(*saved);

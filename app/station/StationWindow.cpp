@@ -1,6 +1,8 @@
 #include "app/station/StationWindow.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDate>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,9 +15,8 @@
 #include <cmath>
 
 #include "app/station/BayTile.h"
-#include "app/station/StationTexts.h"
-#include "protocols/FlowTexts.h"
-#include "seriallink/LinkTexts.h"
+#include "app/station/StationWindowTexts.h"
+#include "station/FlowQuestion.h"
 
 #ifndef VARNEL_VERSION
 #define VARNEL_VERSION "unknown"
@@ -59,23 +60,25 @@ TStationWindow::TStationWindow(const TJob &job, const TUnitType &unit, TResolver
     : QWidget(parent), job_(job), unit_(unit), resolver_(std::move(resolver)), sink_(std::make_unique<TSink>(*this))
 {
     setObjectName(QStringLiteral("StationWindow"));
+    if (!resolver_)
+        resolver_ = [](const QList<TJobBay> &bays) { return ResolveBays(bays); };
     run_ = std::make_unique<TStationRun>(job_, unit_, *sink_);
     connect(run_.get(), &TStationRun::BayEnded, this, &TStationWindow::OnEnded);
 
-    const QString name = job_.JobPath.isEmpty() ? Text(StationTexts::UnsavedJobName) : job_.Name();
-    setWindowTitle(Text(StationTexts::TitleFormat)
-                       .arg(Text(StationTexts::TitlePrefix), name, QString::fromLatin1(VARNEL_VERSION)));
+    const QString name = job_.JobPath.isEmpty() ? Text(StationWindowTexts::UnsavedJobName) : job_.Name();
+    setWindowTitle(Text(StationWindowTexts::TitleFormat)
+                       .arg(Text(StationWindowTexts::TitlePrefix), name, QString::fromLatin1(VARNEL_VERSION)));
 
     // The header: what the job fixes, and the counters.
-    unitLabel_ = new QLabel(Text(StationTexts::HeaderUnit).arg(unit_.FullName), this);
-    fileLabel_ = new QLabel(Text(StationTexts::HeaderFile).arg(QFileInfo(job_.File).fileName()), this);
+    unitLabel_ = new QLabel(Text(StationWindowTexts::HeaderUnit).arg(unit_.FullName), this);
+    fileLabel_ = new QLabel(Text(StationWindowTexts::HeaderFile).arg(QFileInfo(job_.File).fileName()), this);
     fileLabel_->setToolTip(job_.FilePath());
-    shaLabel_ = new QLabel(Text(StationTexts::HeaderSha).arg(job_.Sha256.left(ShaShown) + QStringLiteral("...")), this);
-    shaLabel_->setToolTip(Text(StationTexts::HeaderShaTip).arg(job_.Sha256));
+    shaLabel_ = new QLabel(Text(StationWindowTexts::HeaderSha).arg(job_.Sha256.left(ShaShown) + QStringLiteral("...")), this);
+    shaLabel_->setToolTip(Text(StationWindowTexts::HeaderShaTip).arg(job_.Sha256));
     shaLabel_->setAccessibleDescription(job_.Sha256);
     reportLabel_ = new QLabel(job_.ReportPath().isEmpty()
-                                  ? Text(StationTexts::HeaderNoReport)
-                                  : Text(StationTexts::HeaderReport).arg(QFileInfo(job_.ReportPath()).fileName()),
+                                  ? Text(StationWindowTexts::HeaderNoReport)
+                                  : Text(StationWindowTexts::HeaderReport).arg(QFileInfo(job_.ReportPath()).fileName()),
                               this);
     reportLabel_->setToolTip(job_.ReportPath());
     sessionLabel_ = new QLabel(this);
@@ -100,7 +103,7 @@ TStationWindow::TStationWindow(const TJob &job, const TUnitType &unit, TResolver
     // The window's prompt: a question for several bays at once, answered once.
     prompt_ = new QFrame(this);
     prompt_->setObjectName(QStringLiteral("Prompt"));
-    prompt_->setAccessibleName(Text(StationTexts::PromptName));
+    prompt_->setAccessibleName(Text(StationWindowTexts::PromptName));
     prompt_->setStyleSheet(QStringLiteral("QFrame#Prompt { background: #fff6d5; border: 1px solid #c9a400; }"));
     promptIcon_ = new QLabel(prompt_);
     const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
@@ -111,11 +114,11 @@ TStationWindow::TStationWindow(const TJob &job, const TUnitType &unit, TResolver
     promptText_ = new QLabel(prompt_);
     promptText_->setTextFormat(Qt::PlainText);
     promptText_->setWordWrap(true);
-    promptText_->setAccessibleDescription(Text(StationTexts::QuestionName));
-    promptYes_ = new QPushButton(Text(StationTexts::Yes), prompt_);
-    promptYes_->setAccessibleName(Text(StationTexts::Yes));
-    promptNo_ = new QPushButton(Text(StationTexts::No), prompt_);
-    promptNo_->setAccessibleName(Text(StationTexts::No));
+    promptText_->setAccessibleDescription(Text(StationWindowTexts::QuestionName));
+    promptYes_ = new QPushButton(Text(StationWindowTexts::Yes), prompt_);
+    promptYes_->setAccessibleName(Text(StationWindowTexts::Yes));
+    promptNo_ = new QPushButton(Text(StationWindowTexts::No), prompt_);
+    promptNo_->setAccessibleName(Text(StationWindowTexts::No));
     connect(promptYes_, &QPushButton::clicked, this, [this] { AnswerPrompt(true); });
     connect(promptNo_, &QPushButton::clicked, this, [this] { AnswerPrompt(false); });
     auto *promptTexts = new QVBoxLayout;
@@ -149,13 +152,13 @@ TStationWindow::TStationWindow(const TJob &job, const TUnitType &unit, TResolver
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
 
-    startAll_ = new QPushButton(Text(StationTexts::StartAll), this);
-    startAll_->setAccessibleName(Text(StationTexts::StartAll));
-    stopAll_ = new QPushButton(Text(StationTexts::StopAll), this);
-    stopAll_->setAccessibleName(Text(StationTexts::StopAll));
+    startAll_ = new QPushButton(Text(StationWindowTexts::StartAll), this);
+    startAll_->setAccessibleName(Text(StationWindowTexts::StartAll));
+    stopAll_ = new QPushButton(Text(StationWindowTexts::StopAll), this);
+    stopAll_->setAccessibleName(Text(StationWindowTexts::StopAll));
     connect(startAll_, &QPushButton::clicked, this, &TStationWindow::StartAll);
     connect(stopAll_, &QPushButton::clicked, this, &TStationWindow::StopAll);
-    closingLabel_ = new QLabel(Text(StationTexts::Closing), this);
+    closingLabel_ = new QLabel(Text(StationWindowTexts::Closing), this);
     closingLabel_->hide();
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(closingLabel_);
@@ -170,8 +173,13 @@ TStationWindow::TStationWindow(const TJob &job, const TUnitType &unit, TResolver
     layout->addWidget(scroll, 1);
     layout->addLayout(buttons);
 
-    const int rows = (count + columns - 1) / qMax(columns, 1);
-    resize(qMin(1280, 330 * columns + 30), qMin(800, 175 * qMax(rows, 1) + 130));
+    // As large as the tiles want, up to a 1280 x 800 screen (16 bays fit there; more scroll).
+    const int rows = (count + columns - 1) / columns;
+    const QSize tileSize = tiles_.isEmpty() ? QSize() : tiles_.first()->sizeHint().expandedTo(QSize(300, 0));
+    const int width = columns * (tileSize.width() + grid->spacing()) + 24;
+    const int height = rows * (tileSize.height() + grid->spacing()) + header->sizeHint().height() +
+                       buttons->sizeHint().height() + 40;
+    resize(qMin(1280, width), qMin(800, height));
 
     flushTimer_.setInterval(FlushIntervalMs);
     connect(&flushTimer_, &QTimer::timeout, this, &TStationWindow::FlushTiles);
@@ -202,6 +210,11 @@ TStationWindow::~TStationWindow()
     run_.reset();
 }
 
+TStationSink &TStationWindow::Sink()
+{
+    return *sink_;
+}
+
 void TStationWindow::SetRescanInterval(int ms)
 {
     rescanTimer_.setInterval(ms);
@@ -230,12 +243,12 @@ bool TStationWindow::AnyRunning() const
 
 QString TStationWindow::SessionCountsText() const
 {
-    return Counts(StationTexts::SessionCounts, session_);
+    return Counts(StationWindowTexts::SessionCounts, session_);
 }
 
 QString TStationWindow::TodayCountsText() const
 {
-    return Counts(StationTexts::TodayCounts, today_);
+    return Counts(StationWindowTexts::TodayCounts, today_);
 }
 
 void TStationWindow::UpdateHeader()
@@ -373,10 +386,15 @@ void TStationWindow::OnLinesSent(int bay, const QString &caption)
 
 TStationWindow::TKind TStationWindow::KindOf(const QString &title)
 {
-    if (title == FlowTexts::BeginTitle)
+    switch (ClassifyQuestion(title)) {
+    case TFlowQuestion::Begin:
         return TKind::Begin;
-    if (title == LinkTexts::StopPromptTitle)
+    case TFlowQuestion::Stop:
         return TKind::Stop;
+    case TFlowQuestion::Restart:
+    case TFlowQuestion::Other:
+        break;
+    }
     return TKind::Other;
 }
 
@@ -425,7 +443,7 @@ bool TStationWindow::OnAsk(int bay, const QString &title, const QString &text)
         if (!HasPrompt(key)) {
             TPrompt prompt;
             prompt.Key = key;
-            prompt.Title = Text(StationTexts::PromptForBays).arg(BayNames(members), title);
+            prompt.Title = Text(StationWindowTexts::PromptForBays).arg(BayNames(members), title);
             prompt.Text = text;
             prompt.Answered = [this, kind, group](bool yes) {
                 (kind == TKind::Stop ? roundAnswers_ : groupAnswers_)[group] = yes;
@@ -446,8 +464,14 @@ bool TStationWindow::OnAsk(int bay, const QString &title, const QString &text)
     }
 
     // The other bays go on while this one waits: the loop handles every event of the window.
-    if (!wait->Answer)
+    // The dispatcher is woken first: events posted before this question reached the window
+    // (another bay's question among them) would otherwise wait in the queue until something
+    // new is posted, as a nested loop only looks at the queue when woken.
+    if (!wait->Answer) {
+        if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
+            dispatcher->wakeUp();
         wait->Loop.exec();
+    }
     if (state.Wait == wait)
         state.Wait.reset();
     if (kind == TKind::Stop)
@@ -567,8 +591,8 @@ void TStationWindow::OnEnded(int bay, const TPortRun &run, const TUpdateRecord &
     ++session_.Total;
     if (run.Outcome.IsCompleted())
         ++session_.Completed;
-    else if (run.Outcome.Kind != TOutcomeKind::Stopped)
-        ++session_.Failed;
+    else
+        ++session_.Failed; // as the report's day counts them: every unit not completed
     if (!job_.ReportPath().isEmpty())
         today_ = CountReportDay(job_.ReportPath(), QDate::currentDate());
     UpdateHeader();
@@ -604,8 +628,8 @@ void TStationWindow::closeEvent(QCloseEvent *event)
         running += run_->IsRunning(bay) ? 1 : 0;
     TPrompt prompt;
     prompt.Key = QStringLiteral("close");
-    prompt.Title = Text(StationTexts::CloseTitle);
-    prompt.Text = Text(StationTexts::CloseQuestion).arg(running);
+    prompt.Title = Text(StationWindowTexts::CloseTitle);
+    prompt.Text = Text(StationWindowTexts::CloseQuestion).arg(running);
     prompt.Answered = [this](bool yes) {
         if (yes)
             BeginClosing();

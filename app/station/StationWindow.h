@@ -32,7 +32,7 @@ public:
     using TResolver = std::function<QList<TBayPort>(const QList<TJobBay> &)>;
 
     // resolver reads where the bays' adapters are now (ResolveBays unless a test replaces it).
-    TStationWindow(const TJob &job, const TUnitType &unit, TResolver resolver = ResolveBays,
+    TStationWindow(const TJob &job, const TUnitType &unit, TResolver resolver = {},
                    QWidget *parent = nullptr);
     ~TStationWindow() override;
 
@@ -67,7 +67,7 @@ public:
     QString TodayCountsText() const;
 
     // The sink the run reports to (tests and the bench call it as the workers do).
-    TStationSink &Sink() { return *sink_; }
+    TStationSink &Sink();
 
     // A bay's question or the window's prompt has been shown and waits for an answer.
     std::function<void(int bay)> OnQuestion; // bay -1: the window's prompt

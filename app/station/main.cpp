@@ -11,8 +11,8 @@
 #include "app/VarnelApplication.h"
 #include "app/station/HeadlessOperator.h"
 #include "app/station/JobEditor.h"
-#include "app/station/JobUnit.h"
-#include "app/station/StationTexts.h"
+#include "station/UnitLookup.h"
+#include "app/station/StationWindowTexts.h"
 #include "app/station/StationWindow.h"
 #include "station/Job.h"
 
@@ -27,7 +27,7 @@ int Refuse(const QString &text, int exitCode, bool headless)
 {
     std::fprintf(stderr, "%s\n", qPrintable(text));
     if (!headless) {
-        QMessageBox box(QMessageBox::Warning, QString::fromUtf8(StationTexts::TitlePrefix), text, QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Warning, QString::fromUtf8(StationWindowTexts::TitlePrefix), text, QMessageBox::Ok);
         box.exec();
     }
     return exitCode;
@@ -44,7 +44,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     TVarnelApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QString::fromUtf8(StationTexts::ProgramName));
+    QCoreApplication::setApplicationName(QString::fromUtf8(StationWindowTexts::ProgramName));
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral(
         "Varnel Station: updates the units of a production bench, one tile per bay, from a job file."));
@@ -73,7 +73,7 @@ int main(int argc, char **argv)
         if (!job)
             return Refuse(QStringLiteral("varnel-station: ") + error.Text, error.ExitCode, headless);
     } else if (!engineer) {
-        return Refuse(QString::fromUtf8(StationTexts::NoJob), 2, headless);
+        return Refuse(QString::fromUtf8(StationWindowTexts::NoJob), 2, headless);
     }
 
     QTextStream out(stdout);
@@ -82,7 +82,7 @@ int main(int argc, char **argv)
     std::unique_ptr<THeadlessOperator> operatorRun;
     auto runJob = [&](const TJob &toRun) -> int {
         QString error;
-        const TUnitType *unit = JobUnit(toRun.Unit, error);
+        const TUnitType *unit = LookUpUnit(toRun.Unit, OfferedUnits(false), error);
         if (!unit)
             return Refuse(QStringLiteral("varnel-station: ") + error, 3, headless);
         window = std::make_unique<TStationWindow>(toRun, *unit);

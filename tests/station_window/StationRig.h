@@ -11,7 +11,7 @@
 #include <set>
 
 #include "app/station/BayTile.h"
-#include "app/station/JobUnit.h"
+#include "station/UnitLookup.h"
 #include "app/station/StationWindow.h"
 
 inline QString SampleFile()
@@ -31,7 +31,7 @@ inline QString Sha256Of(const QString &path)
 inline const TUnitType &Tvr4200()
 {
     QString error;
-    const TUnitType *unit = JobUnit(QStringLiteral("TVR-4200"), error);
+    const TUnitType *unit = LookUpUnit(QStringLiteral("TVR-4200"), OfferedUnits(false), error);
     EXPECT_NE(unit, nullptr) << error.toStdString();
     return *unit;
 }

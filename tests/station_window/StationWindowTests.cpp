@@ -101,7 +101,7 @@ TEST_P(StationOutcome, TheTileSaysHowTheBayEndedAndTheSessionCountsIt)
 INSTANTIATE_TEST_SUITE_P(
     Ends, StationOutcome,
     ::testing::Values(TEndCase{"Completed", TOutcomeKind::Completed, {}, "", "Completed", {1, 0, 1}},
-                      TEndCase{"Stopped", TOutcomeKind::Stopped, {}, "", "Stopped", {0, 0, 1}},
+                      TEndCase{"Stopped", TOutcomeKind::Stopped, {}, "", "Stopped", {0, 1, 1}},
                       TEndCase{"Rejected", TOutcomeKind::UnitRejected, "C", "", "Failed: unit rejected: 'C'", {0, 1, 1}},
                       TEndCase{"NotRecorded", TOutcomeKind::Completed, {}, "disk full",
                                "Completed; Not recorded: disk full", {1, 0, 1}}),

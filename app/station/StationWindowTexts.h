@@ -2,7 +2,7 @@
 
 // Texts of the station window, each written once. The flows' own texts (status, boxes,
 // questions) reach the tiles unchanged and are not repeated here.
-namespace StationTexts {
+namespace StationWindowTexts {
 inline constexpr const char *ProgramName = "varnel-station";
 inline constexpr const char *TitlePrefix = "Varnel Station";
 // "Varnel Station - line3 - Varnel 1.70"
@@ -29,7 +29,7 @@ inline constexpr const char *No = "No";
 inline constexpr const char *Ok = "OK";
 inline constexpr const char *BayName = "Bay %1";
 inline constexpr const char *SerialField = "Unit serial number";
-inline constexpr const char *SerialPlaceholder = "Unit serial number (scan or type)";
+inline constexpr const char *SerialPlaceholder = "Unit serial number";
 inline constexpr const char *StatusName = "Status";
 inline constexpr const char *OutcomeName = "Outcome";
 inline constexpr const char *MessageName = "Message";
@@ -58,7 +58,6 @@ inline constexpr const char *Closing = "Stopping every bay before the window clo
 
 // Start-up.
 inline constexpr const char *NoJob = "varnel-station: a job is needed: --job FILE, or --engineer to make one";
-inline constexpr const char *UnknownUnit = "the job's unit \"%1\" is not a unit type this build offers";
 inline constexpr const char *ScreenshotFailed = "varnel-station: the screenshot could not be saved to %1";
 inline constexpr const char *HeadlessBay = "%1  %2  %3  %4";
 inline constexpr const char *HeadlessAnswer = "%1 -> Yes";
@@ -92,4 +91,4 @@ inline constexpr const char *EngineerBayNamesTwice = "Two bays are named %1; eve
 inline constexpr const char *EngineerUnreadable = "The file %1 could not be read.";
 inline constexpr const char *EngineerSaved = "Job saved to %1.";
 inline constexpr const char *EngineerSaveFailed = "The job could not be saved: %1";
-} // namespace StationTexts
+} // namespace StationWindowTexts
