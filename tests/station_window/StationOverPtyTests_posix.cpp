@@ -30,6 +30,8 @@ TEST(StationOverPty, TwoBaysStartTogetherOneCompletesOneFailsBothRecorded)
 
     TStationWindow window(*job, Tvr4200());
     window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     ASSERT_TRUE(window.Tile(0)->Plugged() && window.Tile(1)->Plugged());
     // A scanner types each serial number and presses Enter, which moves on to the next bay.
     window.Tile(0)->FocusSerial();

@@ -45,13 +45,13 @@ TEST(StationTile, ShowsTheFlowsStatusGaugeAndBoxCoalescedOnItsOwnTile)
         sink.GaugeMaximum(0, 258);
         sink.GaugePosition(0, line);
     }
-    sink.Status(0, FlowTexts::InitialContact);
+    sink.Status(0, FlowTexts::EraseTexts::InitialContact);
     // Nothing is painted until the tile's next repaint, however many changes came.
     EXPECT_EQ(rig.Tile(0).StatusText(), before);
     const int paints = rig.Tile(0).Paints();
     rig.window->FlushTiles();
     EXPECT_EQ(rig.Tile(0).Paints(), paints + 1);
-    EXPECT_EQ(rig.Tile(0).StatusText(), FlowTexts::InitialContact);
+    EXPECT_EQ(rig.Tile(0).StatusText(), FlowTexts::EraseTexts::InitialContact);
     auto *gauge = rig.Tile(0).findChild<QProgressBar *>();
     ASSERT_NE(gauge, nullptr);
     EXPECT_EQ(gauge->maximum(), 258);
@@ -62,7 +62,7 @@ TEST(StationTile, ShowsTheFlowsStatusGaugeAndBoxCoalescedOnItsOwnTile)
     EXPECT_EQ(rig.Tile(0).BoxIcon(), TBoxIcon::Warning);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr); // no box blocks the other bays
     EXPECT_TRUE(rig.Tile(1).BoxText().isEmpty());
-    EXPECT_NE(rig.Tile(1).StatusText(), FlowTexts::InitialContact);
+    EXPECT_NE(rig.Tile(1).StatusText(), FlowTexts::EraseTexts::InitialContact);
 }
 
 struct TEndCase {
@@ -117,9 +117,9 @@ TEST(StationTile, AsksTheFlowsQuestionOnTheTileWhileTheOtherBaysGoOn)
             seenOpen = rig.Tile(0).Asking() && !rig.Tile(1).Asking() && !rig.window->PromptShown() &&
                        QApplication::activeModalWidget() == nullptr;
             // The other bay's flow is shown while the question waits.
-            sink.Status(1, FlowTexts::Erased);
+            sink.Status(1, FlowTexts::EraseTexts::Erased);
             rig.window->FlushTiles();
-            EXPECT_EQ(rig.Tile(1).StatusText(), FlowTexts::Erased);
+            EXPECT_EQ(rig.Tile(1).StatusText(), FlowTexts::EraseTexts::Erased);
             (answer ? rig.Tile(0).YesButton() : rig.Tile(0).NoButton())->click();
         });
         EXPECT_EQ(sink.Ask(0, LinkTexts::StopPromptTitle, LinkTexts::StopPromptText), answer);
@@ -138,7 +138,7 @@ TEST(StationAccessibility, TilesButtonsStatusAndOutcomeAreNamed)
     EXPECT_TRUE(names.contains(QStringLiteral("Start all"))) << names.toStdString();
     EXPECT_TRUE(names.contains(QStringLiteral("Stop all"))) << names.toStdString();
 
-    rig.window->Sink().Status(1, FlowTexts::WaitingForUnit);
+    rig.window->Sink().Status(1, FlowTexts::EraseTexts::WaitingForUnit);
     rig.window->FlushTiles();
     for (int bay = 0; bay < 2; ++bay) {
         QAccessibleInterface *tile = QAccessible::queryAccessibleInterface(&rig.Tile(bay));
@@ -153,7 +153,7 @@ TEST(StationAccessibility, TilesButtonsStatusAndOutcomeAreNamed)
     }
     EXPECT_EQ(ChildDescribed(QAccessible::queryAccessibleInterface(&rig.Tile(1)), QStringLiteral("Status"))
                   ->text(QAccessible::Name),
-              FlowTexts::WaitingForUnit);
+              FlowTexts::EraseTexts::WaitingForUnit);
 
     TPortRun run;
     run.Outcome.Kind = TOutcomeKind::NoAnswer;
