@@ -2,8 +2,10 @@
 // varnel-unitsim of its own, one of them refusing a line; the job read from its file, the bays
 // resolved from the real port list, every button pressed as an operator would.
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
+#include "protocols/FlowTexts.h"
 #include "station/UpdateReport.h"
 #include "tests/cli/CliRig.h"
 #include "tests/station_window/StationRig.h"
@@ -78,4 +80,47 @@ TEST(StationOverPty, TwoBaysStartTogetherOneCompletesOneFailsBothRecorded)
     EXPECT_EQ(byBay[QStringLiteral("A2")].UnitSerial, QStringLiteral("SN-0002"));
     EXPECT_EQ(byBay[QStringLiteral("A2")].Outcome, QStringLiteral("unit-rejected"));
     EXPECT_EQ(byBay[QStringLiteral("A2")].Port, failing.Path);
+}
+
+TEST(StationOverPty, ClosingWhileBaysRunAsksThenStopsEveryBayAndRecordsIt)
+{
+    TSimUnit first, second;
+    for (TSimUnit *unit : {&first, &second})
+        ASSERT_TRUE(unit->Start(QStringLiteral("update-mode"), {QStringLiteral("--pace"), QStringLiteral("9600")}))
+            << unit->Error.toStdString();
+    TStationRig rig({first.Path, second.Path});
+    TStationWindow window(rig.job, Tvr4200());
+    window.show();
+    window.OnQuestion = [&](int bay) {
+        if (bay == -1 && window.PromptText().contains(FlowTexts::BeginTitle))
+            QTimer::singleShot(0, window.PromptYes(), &QPushButton::click);
+    };
+    window.StartAllButton()->click();
+    // Both bays are sending lines.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        window.FlushTiles();
+        return window.Tile(0)->findChild<QProgressBar *>()->value() > 10 &&
+               window.Tile(1)->findChild<QProgressBar *>()->value() > 10;
+    }, 30'000));
+
+    window.OnQuestion = nullptr;
+    EXPECT_FALSE(window.close()); // asks first
+    EXPECT_TRUE(window.PromptShown());
+    EXPECT_TRUE(window.AnyRunning());
+    window.PromptNo()->click(); // No: the bays go on
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.AnyRunning());
+
+    window.close();
+    window.PromptYes()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 30'000));
+    EXPECT_FALSE(window.AnyRunning());
+    EXPECT_EQ(window.Tile(0)->OutcomeText(), QStringLiteral("Stopped"));
+    EXPECT_EQ(window.Tile(1)->OutcomeText(), QStringLiteral("Stopped"));
+    QFile report(rig.dir.filePath(QStringLiteral("station.jsonl")));
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = report.readAll().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    for (const QByteArray &line : lines)
+        EXPECT_EQ(ParseReportLine(line).value_or(TUpdateRecord{}).Outcome, QStringLiteral("stopped"));
 }
