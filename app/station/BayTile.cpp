@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
@@ -41,7 +42,7 @@ TBayTile::TBayTile(const QString &bayName, QWidget *parent) : QFrame(parent), ba
 {
     setObjectName(QStringLiteral("BayTile"));
     setAccessibleName(Text(StationWindowTexts::BayName).arg(bayName));
-    setFrameShape(QFrame::StyledPanel);
+    setFrameShape(QFrame::NoFrame);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     name_ = new QLabel(bayName, this);
@@ -172,7 +173,26 @@ QString TBayTile::FormatTime(qint64 ms)
 
 void TBayTile::SetFrameColour(const QString &colour)
 {
-    setStyleSheet(QStringLiteral("QFrame#BayTile { border: 2px solid %1; border-radius: 4px; }").arg(colour));
+    // Drawn by the tile itself rather than by a style sheet: a style sheet would make every
+    // repaint of the tile's gauge and labels go through the style sheet's slower style.
+    frameColour_ = QColor(colour);
+    update();
+}
+
+void TBayTile::SetOutcomeColour(const QString &colour)
+{
+    QPalette palette = outcome_->palette();
+    palette.setColor(QPalette::WindowText, QColor(colour));
+    outcome_->setPalette(palette);
+}
+
+void TBayTile::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(frameColour_, 2));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
 }
 
 void TBayTile::SetPort(const QString &given, const QString &portName, const QString &adapterSerial)
@@ -351,7 +371,7 @@ void TBayTile::Started()
     boxText_.clear();
     ShowMessage(QString(), QString(), TBoxIcon::None);
     outcome_->setText(Text(StationWindowTexts::Running));
-    outcome_->setStyleSheet(QStringLiteral("color: %1;").arg(QString::fromLatin1(RunningColour)));
+    SetOutcomeColour(QString::fromLatin1(RunningColour));
     SetFrameColour(QString::fromLatin1(RunningColour));
     statusPending_.clear();
     maximumPending_ = 1;
@@ -391,7 +411,7 @@ void TBayTile::Ended(const TUpdateOutcome &outcome, const QString &lastStatus, q
     }
     outcome_->setText(word);
     outcome_->setToolTip(word);
-    outcome_->setStyleSheet(QStringLiteral("color: %1;").arg(QString::fromLatin1(colour)));
+    SetOutcomeColour(QString::fromLatin1(colour));
     SetFrameColour(QString::fromLatin1(colour));
     if (boxText_.isEmpty())
         ShowMessage(QString(), QString(), TBoxIcon::None);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QString>
@@ -72,6 +73,9 @@ public:
     // "m:ss".
     static QString FormatTime(qint64 ms);
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 signals:
     void StartClicked();
     void StopClicked();
@@ -81,6 +85,7 @@ private:
     void Answer(bool yes);
     void UpdateButtons();
     void SetFrameColour(const QString &colour);
+    void SetOutcomeColour(const QString &colour);
     void ShowMessage(const QString &title, const QString &text, TBoxIcon icon);
     int MessageHeight(bool question) const;
 
@@ -88,6 +93,7 @@ private:
     TState state_ = TState::Unplugged;
     bool plugged_ = false;
     QString given_;
+    QColor frameColour_;
 
     QLabel *name_;
     QLabel *port_;

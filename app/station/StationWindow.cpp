@@ -185,7 +185,15 @@ TStationWindow::TStationWindow(const TJob &job, const TUnitType &unit, TResolver
     connect(&flushTimer_, &QTimer::timeout, this, &TStationWindow::FlushTiles);
     flushTimer_.start();
     rescanTimer_.setInterval(RescanIntervalMs);
-    connect(&rescanTimer_, &QTimer::timeout, this, &TStationWindow::Rescan);
+    connect(&rescanTimer_, &QTimer::timeout, this, [this] {
+        // Reading the port list walks the system's device folders, the costliest thing the
+        // window does; while every bay runs there is no bay that could come alive.
+        for (int bay = 0; bay < tiles_.size(); ++bay)
+            if (!run_->IsRunning(bay)) {
+                Rescan();
+                return;
+            }
+    });
     rescanTimer_.start();
 
     if (!job_.ReportPath().isEmpty())
@@ -253,6 +261,13 @@ QString TStationWindow::TodayCountsText() const
 
 void TStationWindow::UpdateHeader()
 {
+    // A report that cannot take records keeps every bay from starting: the header says why.
+    const QString problem = run_->ReportProblem();
+    if (problem != reportError_) {
+        reportError_ = problem;
+        reportLabel_->setStyleSheet(problem.isEmpty() ? QString() : QStringLiteral("color: #b3261e;"));
+        reportLabel_->setToolTip(problem.isEmpty() ? job_.ReportPath() : problem);
+    }
     sessionLabel_->setText(SessionCountsText());
     todayLabel_->setText(job_.ReportPath().isEmpty() ? QString() : TodayCountsText());
 }
