@@ -10,6 +10,7 @@ TCliCommand CommandFromName(const QString &name)
     if (name == QLatin1String("check")) return TCliCommand::Check;
     if (name == QLatin1String("update")) return TCliCommand::Update;
     if (name == QLatin1String("report")) return TCliCommand::Report;
+    if (name == QLatin1String("job")) return TCliCommand::Job;
     return TCliCommand::None;
 }
 
@@ -24,8 +25,12 @@ QStringList OptionsOf(TCliCommand command)
     case TCliCommand::Update:
         return {QStringLiteral("--unit"), QStringLiteral("--port"), QStringLiteral("--ports"),
                 QStringLiteral("--file"), QStringLiteral("--yes"), QStringLiteral("--restart"),
-                QStringLiteral("--json"), QStringLiteral("--report"), QStringLiteral("--brand-choice")};
+                QStringLiteral("--json"), QStringLiteral("--report"), QStringLiteral("--brand-choice"),
+                QStringLiteral("--job"), QStringLiteral("--bay")};
     case TCliCommand::Report: return {QStringLiteral("--csv")};
+    case TCliCommand::Job:
+        return {QStringLiteral("--unit"), QStringLiteral("--file"), QStringLiteral("--restart"), QStringLiteral("--report"),
+                QStringLiteral("--bay"), QStringLiteral("-o"), QStringLiteral("--brand-choice")};
     case TCliCommand::None: break;
     }
     return {};
@@ -35,7 +40,8 @@ bool TakesValue(const QString &option)
 {
     static const QStringList valued = {QStringLiteral("--unit"), QStringLiteral("--port"), QStringLiteral("--ports"),
                                        QStringLiteral("--file"), QStringLiteral("--restart"),
-                                       QStringLiteral("--report")};
+                                       QStringLiteral("--report"), QStringLiteral("--job"), QStringLiteral("--bay"),
+                                       QStringLiteral("-o")};
     return valued.contains(option);
 }
 
@@ -56,6 +62,7 @@ QString CommandName(TCliCommand command)
     case TCliCommand::Check: return QStringLiteral("check");
     case TCliCommand::Update: return QStringLiteral("update");
     case TCliCommand::Report: return QStringLiteral("report");
+    case TCliCommand::Job: return QStringLiteral("job");
     case TCliCommand::None: break;
     }
     return {};
@@ -82,7 +89,7 @@ TCliParse ParseCommandLine(const QStringList &arguments)
                 }
                 const TCliCommand command = CommandFromName(argument);
                 if (command == TCliCommand::None)
-                    return Fail(QStringLiteral("unknown command \"%1\" (ports, units, check, update or report; "
+                    return Fail(QStringLiteral("unknown command \"%1\" (ports, units, check, update, report or job; "
                                                "see varnel-cli --help)").arg(argument));
                 options.Command = command;
                 continue;
@@ -130,7 +137,8 @@ TCliParse ParseCommandLine(const QStringList &arguments)
             return Fail(QStringLiteral("%1 takes no value").arg(name));
         }
 
-        if (name != QLatin1String("--port") && name != QLatin1String("--ports") && TakesValue(name)) {
+        if (name != QLatin1String("--port") && name != QLatin1String("--ports") && name != QLatin1String("--bay")
+            && TakesValue(name)) {
             if (seen.contains(name))
                 return Fail(QStringLiteral("%1 is given twice").arg(name));
             seen << name;
@@ -164,6 +172,22 @@ TCliParse ParseCommandLine(const QStringList &arguments)
                 options.Restart = false;
             else
                 return Fail(QStringLiteral("--restart takes yes or no, not \"%1\"").arg(value));
+        } else if (name == QLatin1String("--job")) {
+            if (value.isEmpty())
+                return Fail(QStringLiteral("--job needs a path"));
+            options.JobPath = value;
+        } else if (name == QLatin1String("-o")) {
+            if (value.isEmpty())
+                return Fail(QStringLiteral("-o needs a path"));
+            options.Output = value;
+        } else if (name == QLatin1String("--bay")) {
+            const QString bay = value.trimmed();
+            const bool pair = options.Command == TCliCommand::Job;
+            const qsizetype eq = bay.indexOf(QLatin1Char('='));
+            if (bay.isEmpty() || (pair && (eq <= 0 || bay.mid(eq + 1).trimmed().isEmpty())))
+                return Fail(pair ? QStringLiteral("--bay takes NAME=PORT, not \"%1\"").arg(value)
+                                 : QStringLiteral("--bay needs a bay's name"));
+            options.Bays << bay;
         } else if (name == QLatin1String("--port") || name == QLatin1String("--ports")) {
             const QStringList names = name == QLatin1String("--ports") ? value.split(QLatin1Char(',')) : QStringList{value};
             for (const QString &raw : names) {
@@ -180,7 +204,7 @@ TCliParse ParseCommandLine(const QStringList &arguments)
     if (options.Help && options.Command == TCliCommand::None && !helpTopic.isEmpty()) {
         options.Command = CommandFromName(helpTopic);
         if (options.Command == TCliCommand::None)
-            return Fail(QStringLiteral("unknown command \"%1\" (ports, units, check, update or report)").arg(helpTopic));
+            return Fail(QStringLiteral("unknown command \"%1\" (ports, units, check, update, report or job)").arg(helpTopic));
     }
     if (options.Help || options.Version) {
         TCliParse parse;
@@ -189,9 +213,9 @@ TCliParse ParseCommandLine(const QStringList &arguments)
         return parse;
     }
     if (!unknownBefore.isEmpty())
-        return Fail(QStringLiteral("%1 before the command (ports, units, check, update or report)").arg(unknownBefore.first()));
+        return Fail(QStringLiteral("%1 before the command (ports, units, check, update, report or job)").arg(unknownBefore.first()));
     if (options.Command == TCliCommand::None)
-        return Fail(QStringLiteral("no command given (ports, units, check, update or report; see varnel-cli --help)"));
+        return Fail(QStringLiteral("no command given (ports, units, check, update, report or job; see varnel-cli --help)"));
 
     // What each command needs besides its options.
     switch (options.Command) {
@@ -215,12 +239,41 @@ TCliParse ParseCommandLine(const QStringList &arguments)
     case TCliCommand::Update:
         if (!positional.isEmpty())
             return Fail(QStringLiteral("update takes no argument \"%1\" (the file goes with --file)").arg(positional.first()));
+        if (!options.JobPath.isEmpty()) {
+            // The job fixes unit, file, ports and report; only the answers may come from here.
+            const QString fixed = !options.Unit.isEmpty() ? QStringLiteral("--unit")
+                                  : !options.File.isEmpty() ? QStringLiteral("--file")
+                                  : !options.Ports.isEmpty() ? QStringLiteral("--port")
+                                  : !options.ReportPath.isEmpty() ? QStringLiteral("--report") : QString();
+            if (!fixed.isEmpty())
+                return Fail(QStringLiteral("update --job takes no %1: the job names it").arg(fixed));
+            break;
+        }
+        if (!options.Bays.isEmpty())
+            return Fail(QStringLiteral("--bay needs --job JOB"));
         if (options.Unit.isEmpty())
             return Fail(QStringLiteral("update needs --unit UNIT"));
         if (options.Ports.isEmpty())
             return Fail(QStringLiteral("update needs --port PORT (or --ports A,B,...)"));
         if (options.File.isEmpty())
             return Fail(QStringLiteral("update needs --file FILE"));
+        break;
+    case TCliCommand::Job:
+        if (positional.isEmpty())
+            return Fail(QStringLiteral("job needs an action: job make --unit UNIT --file FILE --bay NAME=PORT ... -o JOB"));
+        if (positional.first() != QLatin1String("make"))
+            return Fail(QStringLiteral("unknown job action \"%1\" (make)").arg(positional.first()));
+        if (positional.size() > 1)
+            return Fail(QStringLiteral("job make takes no argument \"%1\"").arg(positional.at(1)));
+        options.JobAction = positional.first();
+        if (options.Unit.isEmpty())
+            return Fail(QStringLiteral("job make needs --unit UNIT"));
+        if (options.File.isEmpty())
+            return Fail(QStringLiteral("job make needs --file FILE"));
+        if (options.Bays.isEmpty())
+            return Fail(QStringLiteral("job make needs --bay NAME=PORT (one for each bay)"));
+        if (options.Output.isEmpty())
+            return Fail(QStringLiteral("job make needs -o JOB (the job file to write)"));
         break;
     case TCliCommand::None:
         break;

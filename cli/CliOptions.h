@@ -5,7 +5,7 @@
 #include <optional>
 
 // The commands of varnel-cli.
-enum class TCliCommand { None, Ports, Units, Check, Update, Report };
+enum class TCliCommand { None, Ports, Units, Check, Update, Report, Job };
 
 // The command line as read: which command, and its options.
 struct TCliOptions {
@@ -21,6 +21,10 @@ struct TCliOptions {
     QString File;             // check FILE, update --file, report FILE
     QStringList Ports;        // update --port (repeatable) and --ports A,B,...; in the order given
     QString ReportPath;       // update --report
+    QString JobPath;          // update --job
+    QStringList Bays;         // update --bay NAME, job make --bay NAME=PORT (repeatable), in order
+    QString JobAction;        // job ACTION: "make"
+    QString Output;           // job make -o JOB
 };
 
 // The result of reading a command line: the options, or the one-line reason it is not usable

@@ -111,8 +111,10 @@ int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
         case TCliCommand::Ports: return RunPortsCommand(options, out, err);
         case TCliCommand::Units: return RunUnitsCommand(options, out, err);
         case TCliCommand::Check: return RunCheckCommand(options, out, err);
-        case TCliCommand::Update: return RunUpdateCommand(options, out, err);
+        case TCliCommand::Update:
+            return options.JobPath.isEmpty() ? RunUpdateCommand(options, out, err) : RunJobUpdateCommand(options, out, err);
         case TCliCommand::Report: return RunReportCommand(options, out, err);
+        case TCliCommand::Job: return RunJobCommand(options, out, err);
         case TCliCommand::None: break;
         }
     } catch (const std::exception &e) {

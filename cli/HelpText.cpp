@@ -46,6 +46,11 @@ Commands:
   update --unit UNIT --port PORT [--port PORT ...] --file FILE [options]
                              Updates the unit on each port, all ports at once.
   report FILE [--csv]        Prints a report written by update --report.
+  update --job JOB [--bay NAME ...] [--yes] [--json]
+                             Runs a station's job: its unit, file (checked against the job's
+                             SHA-256), restart answer and report, on its bays' ports.
+  job make --unit UNIT --file FILE --bay NAME=PORT [--bay ...] -o JOB
+                             Writes a job, with the file's SHA-256.
 
   varnel-cli COMMAND --help  Help on one command.
   varnel-cli --version       The version.
@@ -102,6 +107,7 @@ Options:
 
 const char *const Update = R"TXT(Usage: varnel-cli update --unit UNIT --port PORT [--port PORT ...] --file FILE
                          [--yes] [--restart yes|no] [--json] [--report FILE] [--brand-choice]
+       varnel-cli update --job JOB [--bay NAME ...] [--yes] [--restart yes|no] [--json]
 
 Updates the unit on every port named, each port on a thread of its own, all at once, with the
 unit type's update flow. Before anything is sent: the unit must be offered (exit 3), the file
@@ -140,6 +146,13 @@ Options:
                      anything is sent; one that fails later is named on standard error and
                      the exit code is at least 4.
   --brand-choice     Offer the first brand's unit types too.
+  --job JOB          Run a station's job (see varnel-cli job --help): the unit, the file,
+                     the restart answer and the report come from the job, the ports from its
+                     bays (resolved now: a bay not plugged in is exit 5, two bays on one line
+                     exit 2). The file is hashed before anything is sent: a file that is not
+                     the job's (another SHA-256) is exit 4. Each record carries "bay". A bad
+                     job is one line naming the field, exit 2 (exit 4 when it cannot be read).
+  --bay NAME         With --job: only this bay (repeatable); an unknown bay is exit 2.
 
 On a terminal a progress bar (one port) or one row per port (port, adapter serial number,
 lines sent, percent, status) is redrawn in place; elsewhere plain lines, progress every 10 %.
@@ -159,6 +172,35 @@ Options:
 
 )TXT";
 
+const char *const Job = R"TXT(Usage: varnel-cli job make --unit UNIT --file FILE --bay NAME=PORT [--bay NAME=PORT ...]
+                           [--restart yes|no] [--report REPORT] [--brand-choice] -o JOB
+
+Writes a job: what an engineer fixes for a bench and an operator cannot change. The file must
+pass the format check for the unit (exit 4); the job keeps its SHA-256, and "update --job" and
+the station window send only a file with that hash. FILE and REPORT are kept relative to the
+job's folder. An existing JOB is not overwritten (exit 4).
+
+A job file (JSON, UTF-8):
+  {"unit": "TVR-4200", "file": "T4200170.s19", "sha256": "<64 hex digits>",
+   "restart": "yes", "report": "station.jsonl",
+   "bays": [{"name": "A1", "port": "ttyUSB0"},
+            {"name": "A2", "port": "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"}]}
+"restart" and "report" may be left out (the restart question is then asked). A bay's port is a
+port name, a /dev/serial/by-id or by-path link (Linux), a COM name or a USB location path
+(Windows); a by-path link or a location path names the USB socket, so a bay stays itself when
+adapters are swapped.
+
+Options:
+  --unit UNIT         The unit type (code, short or full name), kept as written.
+  --file FILE         The update file.
+  --bay NAME=PORT     A bay and its port (repeatable, one for each bay).
+  --restart yes|no    The answer to the restart question of update-mode units.
+  --report REPORT     The report every unit's record is appended to.
+  --brand-choice      Offer the first brand's unit types too.
+  -o JOB              The job file to write.
+
+)TXT";
+
 } // namespace
 
 QString HelpText(TCliCommand command)
@@ -170,6 +212,7 @@ QString HelpText(TCliCommand command)
     case TCliCommand::Check: text = Check; break;
     case TCliCommand::Update: text = Update; break;
     case TCliCommand::Report: text = Report; break;
+    case TCliCommand::Job: text = Job; break;
     case TCliCommand::None: break;
     }
     return QString::fromUtf8(text) + QString::fromUtf8(ExitCodes);

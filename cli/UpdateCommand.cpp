@@ -101,6 +101,11 @@ QStringList RetryOptions(const TCliOptions &options)
 
 int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &err)
 {
+    return RunUpdate(options, TUpdateExtras{}, out, err);
+}
+
+int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStream &out, QTextStream &err)
+{
     const bool canAsk = StdinIsTerminal();
     if (!canAsk && !options.Yes)
         return Fail(err, ExitCode::Usage, Text(CliTexts::NeedYes));
@@ -117,6 +122,8 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
     // valid for the unit's record variant, as the window checks it before the summary page.
     const QFileInfo fileInfo(options.File);
     const QString filePath = fileInfo.absoluteFilePath();
+    // What is checked and sent: a job's copy of the file that matched its hash, else the file.
+    const QString sendPath = extras.SendPath.isEmpty() ? filePath : extras.SendPath;
     if (!fileInfo.exists())
         return Fail(err, ExitCode::FileProblem, Text(CliTexts::FileMissing).arg(options.File));
     if (!fileInfo.isFile())
@@ -133,7 +140,7 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
     }
     {
         TWizardState state;
-        TConsoleSurface surface(nullptr, filePath);
+        TConsoleSurface surface(nullptr, sendPath);
         if (CheckUpdateFileFormat(surface, state, unit.Variant) <= 0) {
             // What the check showed, then why nothing is sent.
             for (const QJsonValue &message : surface.Messages()) {
@@ -186,7 +193,7 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
             infos << TUpdateConsole::TPortInfo{port, f.SerialNumber};
         }
     }
-    const std::optional<TFileSummary> fileSummary = SummariseUpdateFile(filePath);
+    const std::optional<TFileSummary> fileSummary = SummariseUpdateFile(sendPath);
 
     TUpdateConsole::TSettings settings;
     settings.Json = options.Json;
@@ -235,7 +242,8 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
             context.FilePath = filePath;
             context.FileSize = fileInfo.size();
             context.File = fileSummary;
-            const TUpdateRecord record = MakeUpdateRecord(context, run);
+            TUpdateRecord record = MakeUpdateRecord(context, run);
+            record.Bay = extras.Bays.value(port);
             QString why;
             if (!AppendReportLine(options.ReportPath, ReportLine(record), &why)) {
                 reportFailed = true;
@@ -247,7 +255,7 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
     };
 
     for (int i = 0; i < portCount; ++i) {
-        auto worker = std::make_unique<TPortWorker>(i, options.Ports[i], unit, filePath, console);
+        auto worker = std::make_unique<TPortWorker>(i, options.Ports[i], unit, sendPath, console);
         worker->OnEnded = portEnded;
         workers.push_back(std::move(worker));
     }
@@ -289,7 +297,8 @@ int RunUpdateCommand(const TCliOptions &options, QTextStream &out, QTextStream &
         codes << ExitCode::FileProblem;
     const int exitCode = WorstExitCode(codes);
     const QString retry = failed.isEmpty() ? QString()
-                                           : RetryCommand(QString::number(unit.Code), filePath, failed, RetryOptions(options));
+                          : extras.Retry      ? extras.Retry(failed)
+                                              : RetryCommand(QString::number(unit.Code), filePath, failed, RetryOptions(options));
     console.Finish(ordered, exitCode, retry);
     return exitCode;
 }

@@ -33,10 +33,12 @@ QString FirstLine(const QString &path)
     return QString::fromLocal8Bit(file.readLine(256)).trimmed();
 }
 
-QString ByIdLinkTo(const QString &device)
+// The link in a folder of /dev/serial that leads to the device: by-id names the adapter, by-path
+// the USB socket it is plugged into.
+QString SerialLinkTo(const QString &folder, const QString &device)
 {
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    const QFileInfoList links = byId.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QDir dir(folder);
+    const QFileInfoList links = dir.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &link : links) {
         if (link.isSymLink() && link.canonicalFilePath() == device)
             return link.absoluteFilePath();
@@ -171,7 +173,8 @@ TPortFacts SystemPortFacts(const QString &name)
             facts.ProductId = info.productIdentifier();
         break;
     }
-    facts.ByIdLink = ByIdLinkTo(device);
+    facts.ByIdLink = SerialLinkTo(QStringLiteral("/dev/serial/by-id"), device);
+    facts.LocationPath = SerialLinkTo(QStringLiteral("/dev/serial/by-path"), device);
     facts.LatencyTimerMs = LatencyTimerOf(device);
     return facts;
 }

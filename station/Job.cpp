@@ -357,7 +357,7 @@ bool TPinnedFile::Pin(const QString &path, const QString &sha256, QString *reaso
     if (!info.exists())
         return fail(TFileProblem::Gone, Text(JobTexts::FileMissing).arg(shown));
     if (!info.isFile())
-        return fail(TFileProblem::Unreadable, Text(JobTexts::FileUnreadable).arg(shown, QStringLiteral("not a file")));
+        return fail(TFileProblem::Unreadable, Text(JobTexts::FileNotAFile).arg(shown));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(TFileProblem::Unreadable, Text(JobTexts::FileUnreadable).arg(shown, file.errorString()));

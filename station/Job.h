@@ -110,6 +110,7 @@ inline constexpr char JobUnwritable[] = "cannot write the job %1: %2";
 
 inline constexpr char FileMissing[] = "file %1: no such file; nothing is sent";
 inline constexpr char FileUnreadable[] = "file %1 cannot be read: %2; nothing is sent";
+inline constexpr char FileNotAFile[] = "file %1 is not a file; nothing is sent";
 inline constexpr char FileNotTheJobs[] =
     "file %1 is not the job's file: its SHA-256 is %2, the job's is %3; nothing is sent";
 inline constexpr char CopyFailed[] = "cannot keep the copy of %1 to send: %2; nothing is sent";

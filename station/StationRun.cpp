@@ -71,12 +71,17 @@ QString TStationRun::ReportProblem() const
     if (path.isEmpty())
         return {};
     const QString shown = QDir::toNativeSeparators(path);
-    if (QFileInfo(path).isDir())
-        return Text(StationTexts::ReportUnwritable).arg(shown, QStringLiteral("it is a folder"));
+    // A folder does not open for writing either: the system's reason says what it is.
     QFile report(path);
     if (!report.open(QIODevice::WriteOnly | QIODevice::Append))
         return Text(StationTexts::ReportUnwritable).arg(shown, report.errorString());
     return {};
+}
+
+QString TStationRun::FileProblem()
+{
+    QString reason;
+    return file_.Pin(job_.FilePath(), job_.Sha256, &reason) ? QString() : reason;
 }
 
 void TStationRun::Start(const QList<int> &bays, const QStringList &unitSerials)

@@ -53,6 +53,11 @@ public:
     bool IsRunning(int bay) const;
     bool AnyRunning() const;
 
+    const TJob &Job() const { return job_; }
+    // Why the job's file would be refused now (missing, unreadable, another SHA-256); empty
+    // when it matches. The front end may show it before anything starts; Start checks again.
+    QString FileProblem();
+
     // Why the job's report cannot take records now; empty when it can (or the job keeps none).
     // Start refuses every bay while this is not empty: an update nobody records is lost.
     QString ReportProblem() const;

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QStringList>
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -172,15 +173,30 @@ QString TableAcknowledged(const TUpdateRecord &r)
 
 void PrintTable(const std::vector<TUpdateRecord> &rows, QTextStream &out)
 {
+    // A station's bays and unit serial numbers get columns of their own, only where the report
+    // has them.
+    const bool bays = std::any_of(rows.begin(), rows.end(), [](const TUpdateRecord &r) { return !r.Bay.isEmpty(); });
+    const bool serials =
+        std::any_of(rows.begin(), rows.end(), [](const TUpdateRecord &r) { return !r.UnitSerial.isEmpty(); });
     std::vector<QStringList> table;
-    table.push_back({QStringLiteral("End"), QStringLiteral("Port"), QStringLiteral("Adapter"),
-                     QStringLiteral("Unit"), QStringLiteral("Outcome"), QStringLiteral("Acknowledged"),
-                     QStringLiteral("Duration"), QStringLiteral("File")});
+    QStringList header{QStringLiteral("End"), QStringLiteral("Port"), QStringLiteral("Adapter"),
+                       QStringLiteral("Unit"), QStringLiteral("Outcome"), QStringLiteral("Acknowledged"),
+                       QStringLiteral("Duration"), QStringLiteral("File")};
+    if (serials)
+        header.insert(4, QStringLiteral("Serial"));
+    if (bays)
+        header.insert(1, QStringLiteral("Bay"));
+    table.push_back(header);
     for (const TUpdateRecord &r : rows) {
         const QString unit = r.UnitName.isEmpty() ? QString::number(r.UnitCode) : r.UnitName;
         const QString outcome = r.OutcomeDetail.isEmpty() ? r.Outcome : r.OutcomeDetail;
-        table.push_back({TableTime(r.End), Cell(r.Port), Cell(r.AdapterSerialNumber), Cell(unit), Cell(outcome),
-                         TableAcknowledged(r), TableDuration(r.DurationMs), Cell(QDir::toNativeSeparators(r.FilePath))});
+        QStringList cells{TableTime(r.End), Cell(r.Port), Cell(r.AdapterSerialNumber), Cell(unit), Cell(outcome),
+                          TableAcknowledged(r), TableDuration(r.DurationMs), Cell(QDir::toNativeSeparators(r.FilePath))};
+        if (serials)
+            cells.insert(4, Cell(r.UnitSerial));
+        if (bays)
+            cells.insert(1, Cell(r.Bay));
+        table.push_back(cells);
     }
     // Texts in a report come from the unit, the system and the command line: a line end or tab
     // in one would break the table's rows, so they are shown as blanks.
@@ -226,7 +242,11 @@ QString CsvTime(const QDateTime &time)
 // Every field of the record, under the names of the report line (the nested ones joined).
 void PrintCsv(const std::vector<TUpdateRecord> &rows, QTextStream &out)
 {
-    const QStringList header{
+    // A station's two fields come last, only where the report has them.
+    const bool station = std::any_of(rows.begin(), rows.end(), [](const TUpdateRecord &r) {
+        return !r.Bay.isEmpty() || !r.UnitSerial.isEmpty();
+    });
+    QStringList header{
         QStringLiteral("start"), QStringLiteral("end"), QStringLiteral("unitCode"), QStringLiteral("unit"),
         QStringLiteral("port"), QStringLiteral("adapterDescription"), QStringLiteral("adapterSerialNumber"),
         QStringLiteral("adapterByIdLink"), QStringLiteral("filePath"), QStringLiteral("fileSize"),
@@ -234,15 +254,19 @@ void PrintCsv(const std::vector<TUpdateRecord> &rows, QTextStream &out)
         QStringLiteral("acknowledgedUnit"), QStringLiteral("outcome"), QStringLiteral("detail"),
         QStringLiteral("unitError"), QStringLiteral("lastStatus"), QStringLiteral("retries"),
         QStringLiteral("durationMs"), QStringLiteral("version"), QStringLiteral("host")};
+    if (station)
+        header << QStringLiteral("bay") << QStringLiteral("unitSerial");
     // Rows end with a line feed; the stream writes it as its platform does.
     out << header.join(QLatin1Char(',')) << '\n';
     for (const TUpdateRecord &r : rows) {
-        const QStringList fields{
+        QStringList fields{
             CsvTime(r.Start), CsvTime(r.End), QString::number(r.UnitCode), r.UnitName, r.Port,
             r.AdapterDescription, r.AdapterSerialNumber, r.AdapterByIdLink, r.FilePath,
             QString::number(r.FileSize), r.FileSha256, QString::number(r.FileRecords),
             QString::number(r.Acknowledged), r.AcknowledgedUnit, r.Outcome, r.OutcomeDetail, r.UnitError,
             r.LastStatus, QString::number(r.Retries), QString::number(r.DurationMs), r.VarnelVersion, r.Host};
+        if (station)
+            fields << r.Bay << r.UnitSerial;
         QStringList quoted;
         for (const QString &f : fields)
             quoted << CsvField(f);
