@@ -2,9 +2,11 @@
 # The include rules of the source tree, checked file by file:
 #  - a folder includes project headers only from itself and the folders it builds on
 #    (the dependencies point one way: app -> wizard -> protocols -> seriallink / updatefile ->
-#    operator; the station (workers and record) beside the wizard, the command line on the
-#    station, the simulated unit beside the wizard);
-#  - the engine folders (operator, seriallink, updatefile, protocols) include no widget header;
+#    operator; the station (workers and record) beside the wizard, the command line and the
+#    window (app, whose station/ folder is the bench's window) on the station, the simulated
+#    unit beside the wizard);
+#  - the engine folders (operator, seriallink, updatefile, protocols) and the station library
+#    include no widget header;
 #  - only platform files (<name>_posix.cpp, <name>_windows.cpp) include an operating system
 #    header.
 # Each fault is printed as "file:line: what is wrong"; the exit status is 1 when there is one.
@@ -27,11 +29,13 @@ declare -A allowed=(
     [protocols]="operator seriallink updatefile"
     [unitsim]="operator seriallink updatefile protocols"
     [wizard]="operator seriallink updatefile protocols"
-    [app]="operator seriallink updatefile protocols wizard unitsim"
+    [app]="operator seriallink updatefile protocols wizard unitsim station"
     [station]="operator seriallink updatefile protocols"
     [cli]="operator seriallink updatefile protocols station"
 )
 engine_folders="operator seriallink updatefile protocols"
+# Folders without widgets: the engine, and the station library that its front ends share.
+widgetless_folders="$engine_folders station"
 
 # Folders of the tree whose headers count as project headers.
 project_folders="operator seriallink updatefile protocols unitsim wizard app station cli tests bench samples assets help tools"
@@ -99,9 +103,9 @@ check_file() {
             fault "$rel" "$line_no" "operating system header <$header> outside a _posix.cpp or _windows.cpp file"
         fi
 
-        # No widget header in the engine.
-        if [[ -n $folder && " $engine_folders " == *" $folder "* ]] && is_widget_header "$header"; then
-            fault "$rel" "$line_no" "widget header <$header> in the engine folder $folder/"
+        # No widget header in the engine nor in the station library.
+        if [[ -n $folder && " $widgetless_folders " == *" $folder "* ]] && is_widget_header "$header"; then
+            fault "$rel" "$line_no" "widget header <$header> in the widget-free folder $folder/"
         fi
 
         # Project headers only from the folders this one builds on.
