@@ -189,3 +189,8 @@ bool IsAccessDenialError(int platformError)
 {
     return platformError == EACCES;
 }
+
+TOpenFailure OpenFailureOf(int)
+{
+    return TOpenFailure::Other;
+}
