@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <cfgmgr32.h>
 #include <devguid.h>
+#include <initguid.h> // the property keys below are defined here, not in a library
 #include <devpkey.h>
 #include <setupapi.h>
 

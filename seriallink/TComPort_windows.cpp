@@ -237,8 +237,10 @@ struct TComPort::TDevice {
     {
         if (watchPending) {
             DWORD unused = 0;
-            if (!api.GetOverlappedResult(handle, &watch, &unused, false) && api.LastError() == ERROR_IO_INCOMPLETE)
-                return; // woken early; the watch is still the driver's
+            if (!api.GetOverlappedResult(handle, &watch, &unused, false) && api.LastError() == ERROR_IO_INCOMPLETE) {
+                ResetEvent(watchEvent); // woken early: the watch is still the driver's, which sets it again
+                return;
+            }
             watchPending = false;
         }
         if (!stranded)

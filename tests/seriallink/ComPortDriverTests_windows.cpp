@@ -7,13 +7,14 @@
 #include <QStringList>
 #include <map>
 
-#include <windows.h>
-
 #include "seriallink/CommApi.h"
 #include "seriallink/LinkClock.h"
 #include "seriallink/PortScan.h"
 #include "seriallink/TComPort.h"
 #include "tests/support/RecordingSurface.h"
+
+#include <windows.h>
+#undef SetPort // the printer spooler's, not the serial port's
 
 namespace {
 
@@ -126,7 +127,12 @@ private:
         error_ = error;
         return false;
     }
-    bool Gone() { return GoneWith ? Fail(GoneWith) : false; }
+    bool Gone()
+    {
+        if (GoneWith)
+            error_ = GoneWith;
+        return GoneWith != 0;
+    }
     bool Start(Overlapped io, TEnd end, Dword size)
     {
         if (Gone())
