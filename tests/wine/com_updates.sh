@@ -28,51 +28,39 @@ for f in "$unitsim" "$demo" "$cli"; do
   [ -e "$f" ] || { echo "com_updates: missing $f" >&2; exit 2; }
 done
 
-# Three ports: COM5 and COM12 (a name past COM9, which opens only in the device namespace), each
-# behind a link that varnel-unitsim keeps pointing at its pseudo-terminal, and COM13, a line whose
-# far end never reads (its output is stopped, so that every write to it waits forever).
-# A port must exist when Wine's mount manager starts, so a holder keeps each link while the keys
-# are written and Wine restarts.
+# Two ports, COM5 and COM12 (a name past COM9, which opens only in the device namespace), each
+# behind a link that varnel-unitsim keeps pointing at its pseudo-terminal. A port must exist when
+# Wine's mount manager starts, so a holder keeps each link while the keys are written and Wine
+# restarts.
 link12=/tmp/varnel-wine-com12
-stalled=/tmp/varnel-wine-com13
+map_ports() { # NAME=link ...: Wine restarted with these ports mapped
+  for map in "$@"; do
+    "$run" reg add 'HKLM\Software\Wine\Ports' /v "${map%%=*}" /d "${map#*=}" /f >/dev/null
+  done
+  wineserver -k 2>/dev/null || true
+  # The mount manager keeps a COM link it finds, so one left from another mapping goes first.
+  for map in "$@"; do
+    local name
+    name=$(printf '%s' "${map%%=*}" | tr 'A-Z' 'a-z')
+    rm -f "$WINEPREFIX/dosdevices/$name"
+  done
+  "$run" cmd /c ver >/dev/null 2>&1   # starts Wine again, whose mount manager makes the links
+  for map in "$@"; do
+    local name
+    name=$(printf '%s' "${map%%=*}" | tr 'A-Z' 'a-z')
+    for _ in $(seq 50); do [ -L "$WINEPREFIX/dosdevices/$name" ] && break; sleep 0.2; done
+    if [ "$(readlink "$WINEPREFIX/dosdevices/$name")" != "${map#*=}" ]; then
+      echo "com_updates: Wine did not map $name to ${map#*=} ($(readlink "$WINEPREFIX/dosdevices/$name"))" >&2
+      return 1
+    fi
+  done
+}
 "$unitsim" --family any --link "$link" >/dev/null 2>&1 &
 holder=$!
 "$unitsim" --family any --link "$link12" >/dev/null 2>&1 &
 holder12=$!
-# The stalled line: the far end of a pseudo-terminal that holds it and never reads, with the
-# terminal's output suspended (tcflow TCOOFF), as a driver that never sends is to the writer.
-python3 - "$stalled" <<'EOF_STALL' &
-import os, pty, sys, termios, time
-link = sys.argv[1]
-master, slave = pty.openpty()
-termios.tcflow(slave, termios.TCOOFF)
-try:
-    os.unlink(link)
-except FileNotFoundError:
-    pass
-os.symlink(os.ttyname(slave), link)
-while True:
-    time.sleep(60)
-EOF_STALL
-staller=$!
-trap 'rm -rf "$work"; kill "$staller" 2>/dev/null; rm -f "$stalled"' EXIT
 sleep 0.5
-for map in "COM5=$link" "COM12=$link12" "COM13=$stalled"; do
-  "$run" reg add 'HKLM\Software\Wine\Ports' /v "${map%%=*}" /d "${map#*=}" /f >/dev/null
-done
-wineserver -k 2>/dev/null || true
-# The mount manager keeps a COM link it finds, so one left from another mapping goes first.
-prefix=$WINEPREFIX
-rm -f "$prefix/dosdevices/com5" "$prefix/dosdevices/com12" "$prefix/dosdevices/com13"
-"$run" cmd /c ver >/dev/null 2>&1   # starts Wine again, whose mount manager makes the links
-for _ in $(seq 50); do [ -L "$prefix/dosdevices/com13" ] && break; sleep 0.2; done
-for map in "com5=$link" "com12=$link12" "com13=$stalled"; do
-  if [ "$(readlink "$prefix/dosdevices/${map%%=*}")" != "${map#*=}" ]; then
-    echo "com_updates: Wine did not map ${map%%=*} to ${map#*=} ($(readlink "$prefix/dosdevices/${map%%=*}"))" >&2
-    kill "$holder" "$holder12" 2>/dev/null
-    exit 2
-  fi
-done
+map_ports "COM5=$link" "COM12=$link12" || { kill "$holder" "$holder12" 2>/dev/null; exit 2; }
 kill "$holder" "$holder12" 2>/dev/null; wait "$holder" "$holder12" 2>/dev/null
 
 # The update file as the unit should hold it after a completed update (see varnel-unitsim
@@ -207,25 +195,6 @@ cli_row CliUpdateModeErrorC update-mode TVR-4200 T4200170.s19 7 "line@3=C*4"
 cli_row CliCablePulledWhileReading update-mode TVR-4200 T4200170.s19 9 "--cut-after 2000"
 UNIT_PORT=COM12 UNIT_LINK=$link12 cli_row CliUpdateModeOverCom12 update-mode TVR-4200 T4200170.s19 0
 
-# A far end that never reads: every write ends at its deadline (1000 + 100 x n ms) as a failed
-# send, and the update ends by itself instead of hanging on the first byte.
-start=$SECONDS
-timeout 300 "$run" "$cli" update --unit TVR-4200 --port COM13 --file "Z:${samples//\//\\}\\T4200170.s19" \
-  --yes --restart no --json >"$work/stalled.json" 2>"$work/stalled.err"
-code=$?
-took=$((SECONDS - start))
-kind=$(python3 -c 'import json,sys
-for l in open(sys.argv[1], encoding="utf-8"):
-    e = json.loads(l)
-    if e.get("event") == "outcome": print(e["kind"], e.get("durationMs"))' "$work/stalled.json" 2>&1)
-if [ "$code" -ne 124 ] && [ "$code" -ne 0 ] && [ -n "$kind" ]; then
-  echo "PASS  CliWriteToAFarEndThatNeverReads  ($took s): exit $code, outcome $kind ms"
-else
-  echo "FAIL  CliWriteToAFarEndThatNeverReads  ($took s): exit $code, outcome \"$kind\""
-  tail -5 "$work/stalled.json" "$work/stalled.err"
-  failures=$((failures + 1))
-fi
-
 # The port list of varnel-cli.exe comes from the registry too, sorted as the port page sorts it.
 "$unitsim" --family any --link "$link" >/dev/null 2>&1 &
 lister=$!
@@ -263,6 +232,54 @@ else
   echo "FAIL  CliPrintsANonAsciiPathInUtf8: $(head -c 300 "$work/utf8.json")"
   failures=$((failures + 1))
 fi
+
+# A far end that never reads: the far end of a pseudo-terminal that holds it and never reads,
+# with the terminal's output suspended (tcflow TCOOFF), so that every write to it waits forever.
+# Every write must end at its deadline (1000 + 100 x n ms) as a failed send, and the update by
+# itself instead of hanging on the first byte. Wine's own device manager does not cope with such a
+# line for long, so it is COM13 for this row only, mapped last and taken away again.
+stalled=/tmp/varnel-wine-com13
+python3 - "$stalled" <<'EOF_STALL' &
+import os, pty, sys, termios, time
+link = sys.argv[1]
+master, slave = pty.openpty()
+termios.tcflow(slave, termios.TCOOFF)
+try:
+    os.unlink(link)
+except FileNotFoundError:
+    pass
+os.symlink(os.ttyname(slave), link)
+while True:
+    time.sleep(60)
+EOF_STALL
+staller=$!
+sleep 0.5
+if map_ports "COM13=$stalled"; then
+  start=$SECONDS
+  timeout 300 "$run" "$cli" update --unit TVR-4200 --port COM13 --file "Z:${samples//\//\\}\\T4200170.s19" \
+    --yes --restart no --json >"$work/stalled.json" 2>"$work/stalled.err"
+  code=$?
+  took=$((SECONDS - start))
+  kind=$(python3 -c 'import json,sys
+for l in open(sys.argv[1], encoding="utf-8"):
+    e = json.loads(l)
+    if e.get("event") == "outcome": print(e["kind"], e.get("durationMs"))' "$work/stalled.json" 2>&1)
+  if [ "$code" -ne 124 ] && [ "$code" -ne 0 ] && [ -n "$kind" ]; then
+    echo "PASS  CliWriteToAFarEndThatNeverReads  ($took s): exit $code, outcome $kind ms"
+  else
+    echo "FAIL  CliWriteToAFarEndThatNeverReads  ($took s): exit $code, outcome \"$kind\""
+    tail -5 "$work/stalled.json" "$work/stalled.err"
+    failures=$((failures + 1))
+  fi
+else
+  echo "FAIL  CliWriteToAFarEndThatNeverReads: COM13 could not be mapped"
+  failures=$((failures + 1))
+fi
+"$run" reg delete 'HKLM\Software\Wine\Ports' /v COM13 /f >/dev/null 2>&1
+wineserver -k 2>/dev/null || true
+rm -f "$WINEPREFIX/dosdevices/com13"
+kill "$staller" 2>/dev/null; wait "$staller" 2>/dev/null
+rm -f "$stalled"
 
 [ "$failures" -eq 0 ] || { echo "com_updates: $failures row(s) failed"; exit 1; }
 echo "com_updates: every row passed"
