@@ -26,6 +26,12 @@ inline constexpr const char *PortSerial = "serial %1";
 inline constexpr const char *PortNoPermission = "no permission to open it";
 inline constexpr const char *PortHeldBy = "held by %1";
 inline constexpr const char *PortHeld = "held by another program";
+inline constexpr const char *PortGone = "the adapter is gone (unplugged, or a stale entry of the port list)";
+inline constexpr const char *PortUnreachable = "the device does not answer (out of range or unreachable)";
+inline constexpr const char *PortLocation = "socket %1";
+inline constexpr const char *PortBluetooth = "Bluetooth";
+inline constexpr const char *PortOverNetwork = "over the network";
+inline constexpr const char *PortSlowLatency = "latency timer %1 ms (1 ms is best)";
 
 // check.
 inline constexpr const char *FileMissing = "%1: no such file";
@@ -81,4 +87,5 @@ inline constexpr const char *PortTakenAtStart = "port %1 could not be opened whe
 inline constexpr const char *PortTwice = "ports %1 and %2 are one and the same line";
 inline constexpr const char *PortDenied = "port %1 cannot be opened: no permission to open it";
 inline constexpr const char *ThreadFailed = "the update of %1 could not be started";
+inline constexpr const char *ThreadStuck = "the thread of %1 did not end; left running as the program ends";
 } // namespace CliTexts

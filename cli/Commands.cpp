@@ -36,6 +36,8 @@ QString BusyReason(TPortBusy busy)
     case TPortBusy::Free: return QStringLiteral("free");
     case TPortBusy::NoPermission: return QStringLiteral("no-permission");
     case TPortBusy::Held: return QStringLiteral("held");
+    case TPortBusy::Gone: return QStringLiteral("gone");
+    case TPortBusy::Unreachable: return QStringLiteral("unreachable");
     }
     return {};
 }
@@ -149,6 +151,12 @@ int RunPortsCommand(const TCliOptions &options, QTextStream &out, QTextStream &)
             object.insert(QStringLiteral("vendorId"), OptionalId(p.Facts.VendorId));
             object.insert(QStringLiteral("productId"), OptionalId(p.Facts.ProductId));
             object.insert(QStringLiteral("byIdLink"), p.Facts.ByIdLink);
+            object.insert(QStringLiteral("friendlyName"), p.Facts.FriendlyName);
+            object.insert(QStringLiteral("locationPath"), p.Facts.LocationPath);
+            object.insert(QStringLiteral("bluetooth"), p.Facts.Bluetooth);
+            object.insert(QStringLiteral("overNetwork"), p.Facts.OverNetwork);
+            object.insert(QStringLiteral("latencyTimerMs"),
+                          p.Facts.LatencyTimerMs ? QJsonValue(*p.Facts.LatencyTimerMs) : QJsonValue());
             if (p.Holder) {
                 QJsonObject holder;
                 holder.insert(QStringLiteral("pid"), p.Holder->Pid);
@@ -172,7 +180,9 @@ int RunPortsCommand(const TCliOptions &options, QTextStream &out, QTextStream &)
     for (const TScannedPort &p : ports) {
         QStringList fields;
         fields << p.Name + (p.Busy == TPortBusy::Free ? QString() : Text(BusyPortSuffix));
-        if (!p.Facts.Description.isEmpty())
+        if (!p.Facts.FriendlyName.isEmpty())
+            fields << p.Facts.FriendlyName;
+        if (!p.Facts.Description.isEmpty() && p.Facts.Description != p.Facts.FriendlyName)
             fields << p.Facts.Description;
         if (!p.Facts.Manufacturer.isEmpty())
             fields << p.Facts.Manufacturer;
@@ -182,8 +192,20 @@ int RunPortsCommand(const TCliOptions &options, QTextStream &out, QTextStream &)
             fields << Hex4(*p.Facts.VendorId) + QLatin1Char(':') + Hex4(*p.Facts.ProductId);
         if (!p.Facts.ByIdLink.isEmpty())
             fields << p.Facts.ByIdLink;
+        if (!p.Facts.LocationPath.isEmpty())
+            fields << Text(CliTexts::PortLocation).arg(p.Facts.LocationPath);
+        if (p.Facts.Bluetooth)
+            fields << Text(CliTexts::PortBluetooth);
+        if (p.Facts.OverNetwork)
+            fields << Text(CliTexts::PortOverNetwork);
+        if (p.Facts.LatencyTimerMs && *p.Facts.LatencyTimerMs > 1)
+            fields << Text(CliTexts::PortSlowLatency).arg(*p.Facts.LatencyTimerMs);
         if (p.Busy == TPortBusy::NoPermission)
             fields << Text(CliTexts::PortNoPermission);
+        else if (p.Busy == TPortBusy::Gone)
+            fields << Text(CliTexts::PortGone);
+        else if (p.Busy == TPortBusy::Unreachable)
+            fields << Text(CliTexts::PortUnreachable);
         else if (p.Busy == TPortBusy::Held)
             fields << (p.Holder ? Text(CliTexts::PortHeldBy).arg(HolderText(p.Holder)) : Text(CliTexts::PortHeld));
         out << PrintableName(fields.join(QStringLiteral("  "))) << '\n'; // names from the system, shown safely

@@ -1,26 +1,56 @@
-// The console on Windows: _isatty for the standard handles, the console's screen buffer for the
-// width and its virtual-terminal processing for the redraws, SetConsoleCtrlHandler with an
-// event that a QWinEventNotifier watches, and a line read that Ctrl-C cancels.
+// The console on Windows: GetConsoleMode for "is a terminal" (a console, not merely a character
+// device: NUL is one too), the console's screen buffer for the width and its virtual-terminal
+// processing for the redraws, UTF-8 as the console's output code page for the run,
+// SetConsoleCtrlHandler with an event that a QWinEventNotifier watches, and a line read that
+// Ctrl-C cancels.
 #include "cli/Console.h"
 
 #include <QByteArray>
 #include <QWinEventNotifier>
 
 #include <atomic>
-#include <cstdio>
-#include <io.h>
+#include <mutex>
 #include <windows.h>
 
 namespace {
 // Set by the console's handler thread, read by the main thread.
 HANDLE g_event = nullptr;           // signalled while interrupts wait to be taken
 HANDLE g_mainThread = nullptr;      // the thread whose line read Ctrl-C cancels
+std::mutex g_handles;               // g_event and g_mainThread between the two threads
 std::atomic<int> g_interrupts{0};
 std::atomic<bool> g_terminate{false};
 std::atomic<bool> g_reading{false};
+// Set when the watch ends, that is when the command has written its last line: the handler of
+// a closing console holds the process until then.
+HANDLE const g_finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+// How long the handler of a closing console, a logoff or a shutdown holds the process for the
+// update to stop and write its report; the system ends the process after 5 s in any case.
+constexpr DWORD CloseGraceMs = 4500;
+// How long a console read that ended without a character waits for the Ctrl-C that may have
+// ended it: the console ends the read before the handler thread has run.
+constexpr DWORD InterruptGraceMs = 300;
+
+// Qt's text streams write UTF-8; the console shows it right only with that output code page.
+// The console's own is given back at exit, so that the next program in it sees its own.
+struct TUtf8Output {
+    UINT saved = 0;
+    TUtf8Output()
+    {
+        const UINT current = GetConsoleOutputCP();
+        if (current != 0 && current != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+            saved = current;
+    }
+    ~TUtf8Output()
+    {
+        if (saved)
+            SetConsoleOutputCP(saved);
+    }
+} g_utf8Output;
 
 BOOL WINAPI OnConsoleControl(DWORD type)
 {
+    bool closing = false;
     switch (type) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
@@ -28,18 +58,48 @@ BOOL WINAPI OnConsoleControl(DWORD type)
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
+        // What SIGTERM is on Linux: every port stops without a question.
         g_terminate = true;
+        closing = true;
         break;
     default:
         return FALSE;
     }
-    ++g_interrupts;
-    if (g_event)
-        SetEvent(g_event);
-    // A line read for an answer waits inside the console; Ctrl-C ends it.
-    if (g_reading && g_mainThread)
-        CancelSynchronousIo(g_mainThread);
+    {
+        const std::lock_guard<std::mutex> lock(g_handles);
+        ++g_interrupts;
+        if (g_event)
+            SetEvent(g_event);
+        // A line read for an answer waits inside the console; Ctrl-C ends it.
+        if (g_reading && g_mainThread)
+            CancelSynchronousIo(g_mainThread);
+    }
+    // Returning ends the process at once: first let the update stop and write its report.
+    if (closing && g_finished)
+        WaitForSingleObject(g_finished, CloseGraceMs);
     return TRUE;
+}
+
+bool IsConsole(DWORD which)
+{
+    const HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode) != 0;
+}
+
+// True when an interrupt arrives within the grace time (or has already).
+bool InterruptFollows()
+{
+    if (g_interrupts > 0)
+        return true;
+    HANDLE event = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(g_handles);
+        event = g_event;
+    }
+    if (event)
+        WaitForSingleObject(event, InterruptGraceMs);
+    return g_interrupts > 0;
 }
 
 int Take(bool *terminate)
@@ -56,17 +116,17 @@ int Take(bool *terminate)
 
 bool StdinIsTerminal()
 {
-    return _isatty(_fileno(stdin)) != 0;
+    return IsConsole(STD_INPUT_HANDLE);
 }
 
 bool StdoutIsTerminal()
 {
-    return _isatty(_fileno(stdout)) != 0;
+    return IsConsole(STD_OUTPUT_HANDLE);
 }
 
 bool StderrIsTerminal()
 {
-    return _isatty(_fileno(stderr)) != 0;
+    return IsConsole(STD_ERROR_HANDLE);
 }
 
 bool OpenControllingTerminal(QFile &)
@@ -120,6 +180,8 @@ TInterruptWatch::TInterruptWatch(QObject *parent) : QObject(parent), impl_(std::
         return;
     }
     impl_->installed = true;
+    if (g_finished)
+        ResetEvent(g_finished);
     impl_->notifier = std::make_unique<QWinEventNotifier>(g_event);
     connect(impl_->notifier.get(), &QWinEventNotifier::activated, this, [this] { Poll(); });
 }
@@ -129,7 +191,11 @@ TInterruptWatch::~TInterruptWatch()
     if (!impl_->installed)
         return;
     impl_->notifier.reset();
+    // The command has written its last line: a closing console may end the process now.
+    if (g_finished)
+        SetEvent(g_finished);
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    const std::lock_guard<std::mutex> lock(g_handles);
     CloseHandle(g_event);
     g_event = nullptr;
     if (g_mainThread)
@@ -171,8 +237,9 @@ TLineRead ReadAnswerLine(QString &line)
             wchar_t c = 0;
             DWORD got = 0;
             if (!ReadConsoleW(in, &c, 1, &got, nullptr) || got == 0) {
-                // Ctrl-C ends a console read without a character (or cancels it).
-                if (g_interrupts > 0) {
+                // Ctrl-C ends a console read without a character (or cancels it), before the
+                // handler thread has counted it.
+                if (InterruptFollows()) {
                     g_reading = false;
                     return TLineRead::Interrupted;
                 }

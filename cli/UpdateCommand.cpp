@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +31,9 @@
 #include "updatefile/TextLineReader.h"
 
 namespace {
+// How long a port's thread may take to end once its flow has ended.
+constexpr int PortThreadJoinMs = 5000;
+
 QString Text(const char *text)
 {
     return QString::fromUtf8(text);
@@ -338,8 +342,17 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
     }
     if (endedCount < portCount)
         loop.exec();
-    for (auto &worker : workers)
-        worker->wait();
+    // Every flow has ended, and its thread ends right after. One that does not within the bound
+    // is stuck in a system call that never returns (a driver): it is reported and left to the
+    // end of the process, never waited for.
+    bool threadStuck = false;
+    for (size_t i = 0; i < workers.size(); ++i) {
+        if (workers[i]->wait(QDeadlineTimer(PortThreadJoinMs)))
+            continue;
+        threadStuck = true;
+        Fail(err, ExitCode::Unexpected, Text(CliTexts::ThreadStuck).arg(options.Ports[int(i)]));
+        (void)workers[i].release(); // destroying a running thread would end the process at once
+    }
 
     // The summary in the order the ports were named.
     QList<TPortResult> ordered;
@@ -357,6 +370,8 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
     }
     if (reportFailed)
         codes << ExitCode::FileProblem;
+    if (threadStuck)
+        codes << ExitCode::Unexpected;
     const int exitCode = WorstExitCode(codes);
     const QString retry = failed.isEmpty() ? QString()
                           : extras.Retry      ? extras.Retry(failed)

@@ -42,3 +42,24 @@ foreach(_dll ${_libstdcxx} ${_libgcc} ${VARNEL_WINPTHREAD_DLL})
     message(WARNING "Windows runtime: ${_dll} not found; varnel.exe will need it on the PATH")
   endif()
 endforeach()
+
+# The programs' version information and manifest (assets/windows): varnel.rc and varnel-cli.rc
+# include versioninfo.rc, which reads the version from VarnelVersion.h, written here.
+set(VARNEL_VERSION_NUMBERS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},0,0")
+configure_file(${CMAKE_SOURCE_DIR}/assets/windows/VarnelVersion.h.in ${CMAKE_BINARY_DIR}/windows/VarnelVersion.h @ONLY)
+# varnel's own varnel.rc is among its sources already (app/CMakeLists.txt).
+if(TARGET varnel-demo)
+  target_sources(varnel-demo PRIVATE ${CMAKE_SOURCE_DIR}/app/varnel.rc)
+endif()
+if(TARGET varnel-cli)
+  target_sources(varnel-cli PRIVATE ${CMAKE_SOURCE_DIR}/cli/varnel-cli.rc)
+endif()
+foreach(_program varnel varnel-demo varnel-cli)
+  if(TARGET ${_program})
+    target_include_directories(${_program} PRIVATE ${CMAKE_SOURCE_DIR}/assets/windows ${CMAKE_BINARY_DIR}/windows)
+    set_property(SOURCE ${CMAKE_SOURCE_DIR}/app/varnel.rc ${CMAKE_SOURCE_DIR}/cli/varnel-cli.rc
+                 TARGET_DIRECTORY ${_program} APPEND PROPERTY OBJECT_DEPENDS
+                 ${CMAKE_SOURCE_DIR}/assets/windows/versioninfo.rc ${CMAKE_SOURCE_DIR}/assets/windows/varnel.manifest
+                 ${CMAKE_BINARY_DIR}/windows/VarnelVersion.h)
+  endif()
+endforeach()

@@ -99,6 +99,9 @@ public:
     virtual void PurgeQueues(bool input, bool output) = 0;
     // Replaces the list with the names of the serial ports the system knows, sorted.
     virtual void ListSerialPorts(QStringList &list) = 0;
+    // How long a wait for a received byte may sleep before it looks again, in milliseconds; 0
+    // when the port itself wakes the wait as a byte arrives, so that it may sleep to its deadline.
+    virtual int ReceivePollMs() const { return 0; }
 
 protected:
     // The purpose of the open under way (DoOpen reads it).

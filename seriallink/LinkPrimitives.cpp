@@ -93,8 +93,12 @@ QByteArray TLink::ReceiveChar(int seconds, bool *timedOut)
             if (ComPort.ReadBytes(text, 1) == 1)
                 return text.left(1);
             // Sleep until a byte, a click or the deadline (one tick past the limit, since the
-            // time-out is reached only when strictly exceeded).
-            Clock.WaitForActivity(limit - (Clock.TickCount() - start) + 1);
+            // time-out is reached only when strictly exceeded); a port that cannot wake the
+            // sleep when a byte comes is looked at again every few milliseconds.
+            qint64 sleep = limit - (Clock.TickCount() - start) + 1;
+            if (const int poll = ComPort.ReceivePollMs(); poll > 0)
+                sleep = qMin<qint64>(sleep, poll);
+            Clock.WaitForActivity(sleep);
         }
     } catch (...) {
         PortFailed = true;

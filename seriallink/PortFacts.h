@@ -51,3 +51,10 @@ std::optional<TPortHolder> SystemPortHolder(const QString &name);
 // device (EACCES on Linux), not that another program holds it. Never on Windows, which answers
 // both alike.
 bool IsAccessDenialError(int platformError);
+
+// What a failed open's platform error number says besides "busy": the device is gone (its
+// adapter unplugged, or the system's entry for the port stale), or it does not answer (a
+// Bluetooth port out of range). Windows tells these apart (2 and 3; 121 and 31); elsewhere
+// every failure is Other.
+enum class TOpenFailure { Other, Gone, Unreachable };
+TOpenFailure OpenFailureOf(int platformError);

@@ -192,3 +192,8 @@ bool IsAccessDenialError(int platformError)
 {
     return platformError == EACCES;
 }
+
+TOpenFailure OpenFailureOf(int)
+{
+    return TOpenFailure::Other;
+}

@@ -15,8 +15,16 @@ QList<TScannedPort> ScanSerialPorts(TLink &link)
     for (const QString &name : names) {
         TScannedPort port;
         port.Name = name;
-        if (!link.ProbePort(name))
+        if (!link.ProbePort(name)) {
             port.Busy = link.ComPort.LastOpenDenied() ? TPortBusy::NoPermission : TPortBusy::Held;
+            if (port.Busy == TPortBusy::Held) {
+                switch (OpenFailureOf(link.ComPort.LastOpenError())) {
+                case TOpenFailure::Gone: port.Busy = TPortBusy::Gone; break;
+                case TOpenFailure::Unreachable: port.Busy = TPortBusy::Unreachable; break;
+                case TOpenFailure::Other: break;
+                }
+            }
+        }
         try {
             if (port.Busy == TPortBusy::Held)
                 port.Holder = link.ComPort.FindPortHolder(name);

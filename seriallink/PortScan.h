@@ -14,7 +14,9 @@ inline constexpr const char *BusyPortSuffix = " (busy)";
 enum class TPortBusy {
     Free,         // the port opened
     NoPermission, // the user may not open the device
-    Held          // it did not open for another reason: mostly another program holds it
+    Held,         // it did not open for another reason: mostly another program holds it
+    Gone,         // the device is not there (an unplugged adapter, a stale entry of the list)
+    Unreachable   // the device does not answer (a Bluetooth port out of range)
 };
 
 // One port of the system's list as the technician is shown it.

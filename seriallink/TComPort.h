@@ -4,6 +4,9 @@
 #include <memory>
 
 #include "seriallink/ComPort.h"
+#ifdef Q_OS_WIN
+#include "seriallink/CommApi.h"
+#endif
 
 // The serial port of the program on a real device. The line is always 8 data bits, no parity,
 // 1 stop bit, no flow control, DTR and RTS off; only the bit rate changes. On Linux it runs on
@@ -33,12 +36,23 @@ public:
     enum class TLowLatency { NotAsked, Granted, Refused };
     TLowLatency LowLatency() const { return lowLatency_; }
 
+#ifdef Q_OS_WIN
+    // Above 0 while the device gives no notice of received bytes (the byte watch could not be
+    // armed): the receive waits then look every few milliseconds.
+    int ReceivePollMs() const override;
+#endif
+
 protected:
     bool IsAccessDenial(const EComPort &error) const override { return IsAccessDenialError(error.WinCode()); }
 
     // The device a port name opens (see PortDeviceLocation); a port that lists names of its own
     // maps them here.
     virtual QString DeviceLocation(const QString &name) const;
+
+#ifdef Q_OS_WIN
+    // The communications calls the port makes on its device; a test port plays a driver here.
+    virtual TCommApi &Comm() const;
+#endif
 
     void DoOpen() override;
     void DoClose() override;

@@ -2,11 +2,18 @@
 // overlapped I/O, the fixed line settings, queue sizes of 1024 bytes, time-outs that make reads
 // return at once and bound every write, and a watch for received bytes that wakes the event loop
 // so that the link waits can sleep instead of polling.
+//
+// No wait on the device is left to the driver's good will: every overlapped read, write and
+// byte watch is waited for with a deadline, and one that passes it is cancelled (CancelIoEx)
+// and its cancellation awaited before its OVERLAPPED may go. A driver that does not even
+// complete the cancellation strands the device: it is never used again, and its memory, which
+// the driver may still write to, is never freed.
 #include "seriallink/TComPort.h"
 
 #include <QWinEventNotifier>
+#include <QtDebug>
 
-#include <limits>
+#include <atomic>
 
 #include <windows.h>
 
@@ -18,39 +25,83 @@ constexpr DWORD QueueSize = 1024;
 constexpr char XonChar = 17;
 constexpr char XoffChar = 19;
 
-[[noreturn]] void RaiseLastError(int code)
-{
-    throw EComPort(code, int(GetLastError()));
-}
+// A read takes only bytes the driver already holds, so it completes at once; this bounds a
+// driver that does not.
+constexpr DWORD ReadDeadlineMs = 1000;
+// How long a cancelled I/O may take to report its end.
+constexpr DWORD CancelDeadlineMs = 1000;
+// The receive waits' step while no byte watch wakes them.
+constexpr int PollStepMs = 5;
 
-// Errors with which the driver answers once the device is gone (an unplugged adapter).
+// Errors with which the driver answers once the device is gone: an unplugged USB adapter
+// answers with any of these, depending on its driver and on how far the removal has got.
 bool DeviceGone(DWORD error)
 {
-    return error == ERROR_DEVICE_REMOVED || error == ERROR_BAD_COMMAND || error == ERROR_GEN_FAILURE
-        || error == ERROR_ACCESS_DENIED || error == ERROR_OPERATION_ABORTED || error == ERROR_INVALID_HANDLE;
+    switch (error) {
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_NOT_READY:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_IO_DEVICE:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_INVALID_HANDLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Said once per run, not once per wait: a line without the watch still works, only costs more.
+void WarnNoByteWatch(DWORD error)
+{
+    static std::atomic<bool> said{false};
+    if (!said.exchange(true))
+        qWarning().noquote() << QStringLiteral(
+                                    "Serial port: the driver gives no notice of received bytes (win error code: %1); "
+                                    "waiting for the unit's answers by looking every %2 ms instead.")
+                                    .arg(error)
+                                    .arg(PollStepMs);
 }
 
 } // namespace
 
 struct TComPort::TDevice {
+    explicit TDevice(TCommApi &comm) : api(comm) {}
+
+    TCommApi &api;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    HANDLE ioEvent = nullptr;    // completion of the reads and writes, one at a time
-    HANDLE watchEvent = nullptr; // completion of the wait for a received byte
+    // One read or write at a time, each with its own OVERLAPPED; the data of a write stays
+    // here until the driver is done with it.
+    OVERLAPPED io {};
+    HANDLE ioEvent = nullptr;
+    QByteArray writing;
+    QByteArray reading;
+    // The byte watch.
+    HANDLE watchEvent = nullptr;
     OVERLAPPED watch {};
     DWORD watchMask = 0;
     bool watchPending = false;
+    bool watching = false;
     std::unique_ptr<QWinEventNotifier> notifier;
+    // An I/O that neither completed nor let itself be cancelled: the driver still owns io or
+    // watch and the buffers.
+    bool stranded = false;
 
     ~TDevice()
     {
         StopWatching();
         if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
+            api.CloseDevice(handle);
         if (ioEvent)
             CloseHandle(ioEvent);
         if (watchEvent)
             CloseHandle(watchEvent);
     }
+
+    [[noreturn]] void RaiseLastError(int code) { throw EComPort(code, int(api.LastError())); }
 
     void ApplyLineSettings(int bitsPerSecond)
     {
@@ -58,7 +109,7 @@ struct TComPort::TDevice {
             throw EComPort(CE_SetStateFailed, int(ERROR_INVALID_PARAMETER));
         DCB dcb {};
         dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(handle, &dcb))
+        if (!api.GetCommState(handle, &dcb))
             RaiseLastError(CE_SetStateFailed);
         dcb.BaudRate = DWORD(bitsPerSecond);
         dcb.fBinary = TRUE;
@@ -81,7 +132,7 @@ struct TComPort::TDevice {
         dcb.StopBits = ONESTOPBIT;
         dcb.XonChar = XonChar;
         dcb.XoffChar = XoffChar;
-        if (!SetCommState(handle, &dcb))
+        if (!api.SetCommState(handle, &dcb))
             RaiseLastError(CE_SetStateFailed);
     }
 
@@ -95,18 +146,65 @@ struct TComPort::TDevice {
         timeouts.ReadTotalTimeoutConstant = 0;
         timeouts.WriteTotalTimeoutMultiplier = 100;
         timeouts.WriteTotalTimeoutConstant = 1000;
-        if (!SetCommTimeouts(handle, &timeouts))
+        if (!api.SetCommTimeouts(handle, &timeouts))
             RaiseLastError(CE_SetTimeoutsFailed);
     }
 
+    // Waits for the overlapped I/O on `op` (whose event is `event`) until the deadline. True
+    // with its count when it completed; false with the error number when it failed, or when it
+    // passed the deadline (ERROR_TIMEOUT): then it is cancelled, and its cancellation awaited.
+    bool Await(OVERLAPPED &op, HANDLE event, DWORD deadlineMs, DWORD &count, DWORD &error)
+    {
+        const DWORD waited = api.WaitForEvent(event, deadlineMs);
+        if (waited == WAIT_OBJECT_0) {
+            if (api.GetOverlappedResult(handle, &op, &count, false))
+                return true;
+            error = api.LastError();
+            return false;
+        }
+        api.CancelIoEx(handle, &op);
+        if (api.WaitForEvent(event, CancelDeadlineMs) != WAIT_OBJECT_0) {
+            stranded = true;
+            error = ERROR_TIMEOUT;
+            return false;
+        }
+        // It may have ended by itself just before the cancellation: then its count stands.
+        if (api.GetOverlappedResult(handle, &op, &count, false))
+            return true;
+        const DWORD ended = api.LastError();
+        error = ended == ERROR_OPERATION_ABORTED ? DWORD(ERROR_TIMEOUT) : ended;
+        return false;
+    }
+
+    // Starts `start` (a ReadFile or WriteFile on io) and waits for it as Await does.
+    template <typename Start>
+    bool Run(Start start, DWORD deadlineMs, DWORD &count, DWORD &error)
+    {
+        io = OVERLAPPED {};
+        io.hEvent = ioEvent;
+        ResetEvent(ioEvent);
+        count = 0;
+        if (!start() && api.LastError() != ERROR_IO_PENDING) {
+            error = api.LastError();
+            return false;
+        }
+        return Await(io, ioEvent, deadlineMs, count, error);
+    }
+
     // The byte watch: an overlapped wait for "a byte was received" whose event the event loop
-    // waits on. Each time it fires it is armed again; a line on which the wait cannot be armed
-    // any more (the device is gone) is no longer watched, and the reads report the failure.
+    // waits on. Each time it fires it is armed again. While it cannot be armed the receive
+    // waits poll (ReceivePollMs); on a line whose device is gone the reads report that.
     void StartWatching()
     {
         watchEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        if (!watchEvent || !SetCommMask(handle, EV_RXCHAR))
-            return; // no watch: the waits still end at their deadline or on window input
+        if (!watchEvent) {
+            WarnNoByteWatch(GetLastError());
+            return;
+        }
+        if (!api.SetCommMask(handle, EV_RXCHAR)) {
+            WarnNoByteWatch(api.LastError());
+            return;
+        }
         notifier = std::make_unique<QWinEventNotifier>(watchEvent);
         QObject::connect(notifier.get(), &QWinEventNotifier::activated, notifier.get(), [this] { Rearm(); });
         Arm();
@@ -118,26 +216,35 @@ struct TComPort::TDevice {
         watch = OVERLAPPED {};
         watch.hEvent = watchEvent;
         watchMask = 0;
-        if (WaitCommEvent(handle, &watchMask, &watch)) {
+        watching = true;
+        if (api.WaitCommEvent(handle, &watchMask, &watch)) {
             watchPending = false; // done at once; its event is set and fires the notifier
             return;
         }
-        if (GetLastError() == ERROR_IO_PENDING) {
+        const DWORD error = api.LastError();
+        if (error == ERROR_IO_PENDING) {
             watchPending = true;
             return;
         }
         watchPending = false;
+        watching = false;
         notifier->setEnabled(false);
+        if (!DeviceGone(error))
+            WarnNoByteWatch(error);
     }
 
     void Rearm()
     {
         if (watchPending) {
             DWORD unused = 0;
-            GetOverlappedResult(handle, &watch, &unused, FALSE);
+            if (!api.GetOverlappedResult(handle, &watch, &unused, false) && api.LastError() == ERROR_IO_INCOMPLETE) {
+                ResetEvent(watchEvent); // woken early: the watch is still the driver's, which sets it again
+                return;
+            }
             watchPending = false;
         }
-        Arm();
+        if (!stranded)
+            Arm();
     }
 
     void StopWatching()
@@ -146,15 +253,16 @@ struct TComPort::TDevice {
             notifier->setEnabled(false);
         if (watchPending) {
             // A new mask ends the pending wait; it must be over before its OVERLAPPED goes.
-            SetCommMask(handle, 0);
-            CancelIo(handle);
-            DWORD unused = 0;
-            GetOverlappedResult(handle, &watch, &unused, TRUE);
-            watchPending = false;
+            api.SetCommMask(handle, 0);
+            api.CancelIoEx(handle, &watch);
+            if (api.WaitForEvent(watchEvent, CancelDeadlineMs) != WAIT_OBJECT_0)
+                stranded = true;
+            else
+                watchPending = false;
         }
+        watching = false;
         notifier.reset();
     }
-
 };
 
 TComPort::TComPort() = default;
@@ -167,23 +275,32 @@ TComPort::~TComPort()
     }
 }
 
+TCommApi &TComPort::Comm() const
+{
+    return SystemCommApi();
+}
+
+int TComPort::ReceivePollMs() const
+{
+    return device_ && !device_->watching ? PollStepMs : 0;
+}
+
 void TComPort::DoOpen()
 {
     const std::wstring path = DeviceLocation(Port()).toStdWString();
-    auto device = std::make_unique<TDevice>();
-    device->handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_OVERLAPPED, nullptr);
+    auto device = std::make_unique<TDevice>(Comm());
+    device->handle = device->api.OpenDevice(path.c_str());
     if (device->handle == INVALID_HANDLE_VALUE)
-        RaiseLastError(CE_OpenFailed);
+        device->RaiseLastError(CE_OpenFailed);
     // The device is ours; a setting it rejects closes it again (the device object goes with the
     // error) and the port stays closed.
-    if (!SetupComm(device->handle, QueueSize, QueueSize))
-        RaiseLastError(CE_SetupComFailed);
+    if (!device->api.SetupComm(device->handle, QueueSize, QueueSize))
+        device->RaiseLastError(CE_SetupComFailed);
     device->ApplyLineSettings(BitsPerSecond());
     device->ApplyTimeouts();
     device->ioEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!device->ioEvent)
-        RaiseLastError(CE_OpenFailed);
+        throw EComPort(CE_OpenFailed, int(GetLastError()));
     device->StartWatching();
     device_ = std::move(device);
 }
@@ -192,12 +309,26 @@ void TComPort::DoClose()
 {
     if (!device_)
         return;
+    if (device_->stranded) {
+        // The driver may still write into the device's OVERLAPPED and buffers: let the handle
+        // go, keep the memory.
+        device_->api.CloseDevice(device_->handle);
+        device_.release();
+        return;
+    }
     // Abort what is still pending. The device is let go of even when that fails, so that a
-    // port whose adapter was pulled can be opened again once it is back; the failure is still
-    // reported.
-    const BOOL aborted = PurgeComm(device_->handle, PURGE_TXABORT | PURGE_RXABORT);
-    const DWORD error = aborted ? 0 : GetLastError();
-    device_.reset();
+    // port whose adapter was pulled can be opened again once it is back; a failure other than
+    // the device being gone is still reported.
+    TCommApi &api = device_->api;
+    const bool aborted = api.PurgeComm(device_->handle, PURGE_TXABORT | PURGE_RXABORT);
+    const DWORD error = aborted ? 0 : api.LastError();
+    device_->StopWatching();
+    if (device_->stranded) {
+        api.CloseDevice(device_->handle);
+        device_.release();
+    } else {
+        device_.reset();
+    }
     if (!aborted && !DeviceGone(error))
         throw EComPort(CE_PurgeFailed, int(error));
 }
@@ -212,19 +343,27 @@ int TComPort::WriteBytes(const QByteArray &text)
 {
     if (!Connected() || !device_)
         throw EComPort(CE_WriteFailed, int(ERROR_INVALID_HANDLE));
+    if (device_->stranded)
+        throw EComPort(CE_WriteFailed, int(ERROR_IO_PENDING));
     if (text.isEmpty())
         return 0;
-    OVERLAPPED io {};
-    io.hEvent = device_->ioEvent;
-    ResetEvent(io.hEvent);
+    TDevice &d = *device_;
+    d.writing = text; // the driver reads from here until the write has ended
     DWORD written = 0;
-    if (!WriteFile(device_->handle, text.constData(), DWORD(text.size()), &written, &io)
-        && GetLastError() != ERROR_IO_PENDING)
-        RaiseLastError(CE_WriteFailed);
-    // Waits for the completion; the write time-out ends it with fewer bytes written.
-    if (!GetOverlappedResult(device_->handle, &io, &written, TRUE))
-        RaiseLastError(CE_WriteFailed);
-    return int(written);
+    DWORD error = 0;
+    const bool done = d.Run([&] { return d.api.WriteFile(d.handle, d.writing.constData(), DWORD(d.writing.size()), nullptr, &d.io); },
+                            DWORD(WriteTimeoutMs(text.size())), written, error);
+    if (d.stranded)
+        throw EComPort(CE_WriteFailed, int(error));
+    d.writing.clear();
+    if (done)
+        return int(written); // the driver's own time-out ends a write with fewer bytes
+    if (error == ERROR_TIMEOUT) {
+        // The driver kept the write past its time-out: what it still holds of the line must not
+        // go out later, in the middle of the next exchange.
+        d.api.PurgeComm(d.handle, PURGE_TXABORT | PURGE_TXCLEAR);
+    }
+    throw EComPort(CE_WriteFailed, int(error));
 }
 
 int TComPort::ReadBytes(QByteArray &text, int n)
@@ -232,31 +371,32 @@ int TComPort::ReadBytes(QByteArray &text, int n)
     text.clear();
     if (!Connected() || !device_)
         throw EComPort(CE_ReadFailed, int(ERROR_INVALID_HANDLE));
+    if (device_->stranded)
+        throw EComPort(CE_ReadFailed, int(ERROR_IO_PENDING));
     if (n <= 0)
         return 0;
+    TDevice &d = *device_;
     // Ask the driver first how many bytes wait, and read no more than that: the read then
     // completes at once by construction. The time-outs promise the same, but not every driver
     // keeps that promise for an overlapped read with nothing waiting (Wine's leaves it pending
     // until a byte comes), and a read that waits would freeze the window.
     DWORD errors = 0;
-    COMSTAT status {};
-    if (!ClearCommError(device_->handle, &errors, &status))
-        RaiseLastError(CE_ClearComFailed);
-    const DWORD take = qMin<DWORD>(DWORD(n), status.cbInQue);
+    DWORD queued = 0;
+    if (!d.api.ClearCommError(d.handle, &errors, &queued)) {
+        // An adapter pulled while its line is read: the read failed, as it does on Linux.
+        const DWORD error = d.api.LastError();
+        throw EComPort(DeviceGone(error) ? CE_ReadFailed : CE_ClearComFailed, int(error));
+    }
+    const DWORD take = qMin<DWORD>(DWORD(n), queued);
     if (take == 0)
         return 0;
-    QByteArray buffer(qsizetype(take), Qt::Uninitialized);
-    OVERLAPPED io {};
-    io.hEvent = device_->ioEvent;
-    ResetEvent(io.hEvent);
+    d.reading.resize(qsizetype(take));
     DWORD got = 0;
-    if (!ReadFile(device_->handle, buffer.data(), take, &got, &io) && GetLastError() != ERROR_IO_PENDING)
-        RaiseLastError(CE_ReadFailed);
-    if (!GetOverlappedResult(device_->handle, &io, &got, TRUE))
-        RaiseLastError(CE_ReadFailed);
-    buffer.truncate(qsizetype(got));
-    text = buffer;
-    return int(got);
+    DWORD error = 0;
+    if (!d.Run([&] { return d.api.ReadFile(d.handle, d.reading.data(), take, nullptr, &d.io); }, ReadDeadlineMs, got, error))
+        throw EComPort(CE_ReadFailed, int(error));
+    text = d.reading.left(qsizetype(qMin(got, take)));
+    return int(text.size());
 }
 
 void TComPort::PurgeQueues(bool input, bool output)
@@ -268,12 +408,12 @@ void TComPort::PurgeQueues(bool input, bool output)
         flags |= PURGE_RXCLEAR;
     if (output)
         flags |= PURGE_TXCLEAR;
-    if (flags == 0 || PurgeComm(device_->handle, flags))
+    if (flags == 0 || device_->api.PurgeComm(device_->handle, flags))
         return;
     // A device that is gone (a pulled adapter) has nothing waiting to discard. Its failure is
     // left for the write or read that follows, which the update reports as a failed send or a
     // stop, in words that tell the technician about the port.
-    const DWORD error = GetLastError();
+    const DWORD error = device_->api.LastError();
     if (DeviceGone(error))
         return;
     throw EComPort(CE_PurgeFailed, int(error));

@@ -15,7 +15,9 @@ QString UsbId(quint16 id)
 QString PortItemHint(const TPortFacts &facts, TPortBusy busy, const std::optional<TPortHolder> &holder)
 {
     QStringList lines;
-    if (!facts.Description.isEmpty())
+    if (!facts.FriendlyName.isEmpty())
+        lines << facts.FriendlyName;
+    if (!facts.Description.isEmpty() && facts.Description != facts.FriendlyName)
         lines << facts.Description;
     if (!facts.Manufacturer.isEmpty())
         lines << FormatText(WizardTexts::PortManufacturer, {facts.Manufacturer});
@@ -29,11 +31,17 @@ QString PortItemHint(const TPortFacts &facts, TPortBusy busy, const std::optiona
         lines << FormatText(WizardTexts::PortUsbProductId, {UsbId(*facts.ProductId)});
     if (!facts.ByIdLink.isEmpty())
         lines << FormatText(WizardTexts::PortByIdLink, {facts.ByIdLink});
+    if (!facts.LocationPath.isEmpty())
+        lines << FormatText(WizardTexts::PortLocation, {facts.LocationPath});
 
     // The reason stands apart from the facts, after an empty line.
     QStringList notes;
     if (busy == TPortBusy::NoPermission) {
         notes << QString::fromUtf8(WizardTexts::NoPermissionHint);
+    } else if (busy == TPortBusy::Gone) {
+        notes << QString::fromUtf8(WizardTexts::PortGoneHint);
+    } else if (busy == TPortBusy::Unreachable) {
+        notes << QString::fromUtf8(WizardTexts::PortUnreachableHint);
     } else if (busy == TPortBusy::Held) {
         if (holder) {
             const QString program =
@@ -43,8 +51,19 @@ QString PortItemHint(const TPortFacts &facts, TPortBusy busy, const std::optiona
             notes << QString::fromUtf8(WizardTexts::PortNotOpened);
         }
     }
-    if (facts.LatencyTimerMs && *facts.LatencyTimerMs > 1)
-        notes << FormatText(WizardTexts::PortSlowLatency, {QString::number(*facts.LatencyTimerMs)});
+    if (facts.Bluetooth)
+        notes << QString::fromUtf8(WizardTexts::PortBluetooth);
+    if (facts.OverNetwork)
+        notes << QString::fromUtf8(WizardTexts::PortOverNetwork);
+    // Windows gives a program no way to lower the timer; the technician sets it once.
+    if (facts.LatencyTimerMs && *facts.LatencyTimerMs > 1) {
+#ifdef Q_OS_WIN
+        const char *slow = WizardTexts::PortSlowLatencyDeviceManager;
+#else
+        const char *slow = WizardTexts::PortSlowLatency;
+#endif
+        notes << FormatText(slow, {QString::number(*facts.LatencyTimerMs)});
+    }
 
     if (!lines.isEmpty() && !notes.isEmpty())
         lines << QString();

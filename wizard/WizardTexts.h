@@ -22,6 +22,12 @@ inline constexpr const char *PortUsbIds = "USB vendor and product id: %s:%s";
 inline constexpr const char *PortUsbVendorId = "USB vendor id: %s";
 inline constexpr const char *PortUsbProductId = "USB product id: %s";
 inline constexpr const char *PortByIdLink = "Stable name: %s";
+inline constexpr const char *PortLocation = "Socket (location path): %s";
+inline constexpr const char *PortBluetooth =
+    "A Bluetooth port: the device must be switched on and within reach.";
+inline constexpr const char *PortOverNetwork =
+    "A port reached over the network: a slow or broken network slows or\n"
+    "breaks the update.";
 inline constexpr const char *PortHeldBy =
     "Held by %s (pid %s).\n"
     "Close that program, then go Back and Next to list the ports again.\n"
@@ -32,6 +38,20 @@ inline constexpr const char *PortNotOpened =
     "Varnel could not open this port: another program may hold it, or no\n"
     "device answers behind the name. Close any program that uses the\n"
     "port, then go Back and Next to list the ports again.";
+inline constexpr const char *PortGoneHint =
+    "The adapter of this port is not there: it was unplugged, or the\n"
+    "system still lists a port that is gone. Plug it in, then go Back\n"
+    "and Next to list the ports again.";
+inline constexpr const char *PortUnreachableHint =
+    "The device behind this port does not answer: a Bluetooth device\n"
+    "out of range or switched off, or a network port whose far end\n"
+    "cannot be reached. Bring it within reach, then go Back and Next to\n"
+    "list the ports again.";
+inline constexpr const char *PortSlowLatencyDeviceManager =
+    "This adapter holds received bytes for %s ms before it passes them\n"
+    "on, which slows every exchange. Set its latency timer to 1 ms in\n"
+    "Device Manager (the port's Properties, Port Settings, Advanced);\n"
+    "see Help.";
 inline constexpr const char *PortSlowLatency =
     "This adapter holds received bytes for %s ms before it passes them\n"
     "on, which slows every exchange. Varnel asks the driver for 1 ms\n"

@@ -147,7 +147,8 @@ TEST(CliPorts, JsonListsEveryPortWithItsFields)
     for (const QJsonValue &v : doc.array()) {
         const QJsonObject p = v.toObject();
         for (const char *key : {"name", "busy", "reason", "description", "manufacturer", "serialNumber", "vendorId",
-                                "productId", "byIdLink", "holder"})
+                                "productId", "byIdLink", "friendlyName", "locationPath", "bluetooth", "overNetwork",
+                                "latencyTimerMs", "holder"})
             EXPECT_TRUE(p.contains(QLatin1String(key))) << key;
         EXPECT_EQ(p.value("busy").toBool(), p.value("reason").toString() != "free");
     }

@@ -18,7 +18,7 @@ const QString HelpDir = QStringLiteral(VARNEL_SOURCE_DIR "/help");
 
 const char *const Pages[] = {
     "index.html",        "getting-started.html", "unit-modes.html",       "messages.html",
-    "serial-linux.html", "troubleshooting.html", "without-hardware.html",
+    "serial-linux.html", "serial-windows.html",  "troubleshooting.html",  "without-hardware.html",
 };
 
 QString ReadPage(const QString &name)

@@ -297,6 +297,35 @@ INSTANTIATE_TEST_SUITE_P(Failures, ReceiveCharPortFailure,
                                            TReadFailureCase {"PortClosed", false, false}),
                          [](const auto &info) { return std::string(info.param.Name); });
 
+// A port that gives no notice when its byte arrives (its driver has no byte watch): the byte is
+// readable from tick 40 on, but no event wakes a sleeping wait for it.
+class TUnnoticedBytePort : public TInProcessPort {
+public:
+    explicit TUnnoticedBytePort(TVirtualClock &clock) : TInProcessPort(clock), Clock(clock) {}
+    int ReceivePollMs() const override { return 5; }
+    int ReadBytes(QByteArray &text, int n) override
+    {
+        text.clear();
+        if (n < 1 || taken || Clock.TickCount() < 40)
+            return 0;
+        taken = true;
+        text = "P";
+        return 1;
+    }
+    TVirtualClock &Clock;
+    bool taken = false;
+};
+
+TEST_F(LinkOnVirtualTime, ReceiveCharLooksAgainEveryFewMillisecondsWhenThePortCannotWakeIt)
+{
+    TUnnoticedBytePort quiet(clock);
+    TLink polling {surface, quiet, clock, state};
+    quiet.OpenPort();
+    EXPECT_EQ(polling.ReceiveChar(5), "P");
+    EXPECT_GE(clock.TickCount(), 40);
+    EXPECT_LE(clock.TickCount(), 45) << "the wait slept towards its deadline";
+}
+
 // ---- port probes ----
 
 TEST_F(LinkOnVirtualTime, ProbeLeavesThePortClosedOnTheProbedName)

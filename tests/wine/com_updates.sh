@@ -28,24 +28,40 @@ for f in "$unitsim" "$demo" "$cli"; do
   [ -e "$f" ] || { echo "com_updates: missing $f" >&2; exit 2; }
 done
 
-# The port must exist when Wine's mount manager starts, so a first unit holds the link while
-# the key is written and Wine restarts.
+# Two ports, COM5 and COM12 (a name past COM9, which opens only in the device namespace), each
+# behind a link that varnel-unitsim keeps pointing at its pseudo-terminal. A port must exist when
+# Wine's mount manager starts, so a holder keeps each link while the keys are written and Wine
+# restarts.
+link12=/tmp/varnel-wine-com12
+map_ports() { # NAME=link ...: Wine restarted with these ports mapped
+  for map in "$@"; do
+    "$run" reg add 'HKLM\Software\Wine\Ports' /v "${map%%=*}" /d "${map#*=}" /f >/dev/null
+  done
+  wineserver -k 2>/dev/null || true
+  # The mount manager keeps a COM link it finds, so one left from another mapping goes first.
+  for map in "$@"; do
+    local name
+    name=$(printf '%s' "${map%%=*}" | tr 'A-Z' 'a-z')
+    rm -f "$WINEPREFIX/dosdevices/$name"
+  done
+  "$run" cmd /c ver >/dev/null 2>&1   # starts Wine again, whose mount manager makes the links
+  for map in "$@"; do
+    local name
+    name=$(printf '%s' "${map%%=*}" | tr 'A-Z' 'a-z')
+    for _ in $(seq 50); do [ -L "$WINEPREFIX/dosdevices/$name" ] && break; sleep 0.2; done
+    if [ "$(readlink "$WINEPREFIX/dosdevices/$name")" != "${map#*=}" ]; then
+      echo "com_updates: Wine did not map $name to ${map#*=} ($(readlink "$WINEPREFIX/dosdevices/$name"))" >&2
+      return 1
+    fi
+  done
+}
 "$unitsim" --family any --link "$link" >/dev/null 2>&1 &
 holder=$!
+"$unitsim" --family any --link "$link12" >/dev/null 2>&1 &
+holder12=$!
 sleep 0.5
-"$run" reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$link" /f >/dev/null
-wineserver -k 2>/dev/null || true
-# The mount manager keeps a COM link it finds, so one left from another mapping goes first.
-prefix=$WINEPREFIX
-rm -f "$prefix/dosdevices/com5"
-"$run" cmd /c ver >/dev/null 2>&1   # starts Wine again, whose mount manager makes the link
-for _ in $(seq 50); do [ -L "$prefix/dosdevices/com5" ] && break; sleep 0.2; done
-if [ "$(readlink "$prefix/dosdevices/com5")" != "$link" ]; then
-  echo "com_updates: Wine did not map COM5 to $link ($(readlink "$prefix/dosdevices/com5"))" >&2
-  kill "$holder" 2>/dev/null
-  exit 2
-fi
-kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
+map_ports "COM5=$link" "COM12=$link12" || { kill "$holder" "$holder12" 2>/dev/null; exit 2; }
+kill "$holder" "$holder12" 2>/dev/null; wait "$holder" "$holder12" 2>/dev/null
 
 # The update file as the unit should hold it after a completed update (see varnel-unitsim
 # --record): the lines with CR LF; the monitor's data bytes by address; the module's S1 records.
@@ -71,14 +87,17 @@ else:
 EOF
 }
 
-# Starts the row's unit behind the COM5 link, once, recording what it takes; faults are
-# --fault rules. The unit runs in the background: $! is its process id.
+# Starts the row's unit behind the COM5 link (or UNIT_LINK's), once, recording what it takes;
+# faults are --fault rules, or options of varnel-unitsim when they start with "--". The unit
+# runs in the background: $! is its process id.
 start_unit() { # name family [fault rules...]
   local name=$1 family=$2
   shift 2
   local faults=()
-  for r in "$@"; do faults+=(--fault "$r"); done
-  "$unitsim" --family "$family" --link "$link" --once --record "$work/$name.record" "${faults[@]}" \
+  for r in "$@"; do
+    case $r in --*) faults+=($r) ;; *) faults+=(--fault "$r") ;; esac
+  done
+  "$unitsim" --family "$family" --link "${UNIT_LINK:-$link}" --once --record "$work/$name.record" "${faults[@]}" \
     >"$work/$name.unit" 2>&1 &
   sleep 0.5
   return 0
@@ -142,7 +161,7 @@ cli_row() { # name family unit sample expected_exit [fault rules...]
   start_unit "$name" "$family" "$@"
   local unit_pid=$!
   local file_unix="$samples/$sample"
-  timeout 600 "$run" "$cli" update --brand-choice --unit "$unit" --port COM5 --file "Z:${file_unix//\//\\}" \
+  timeout 600 "$run" "$cli" update --brand-choice --unit "$unit" --port "${UNIT_PORT:-COM5}" --file "Z:${file_unix//\//\\}" \
     --yes --restart no --json >"$work/$name.json" 2>"$work/$name.err"
   local code=$?
   kill -INT "$unit_pid" 2>/dev/null; wait "$unit_pid" 2>/dev/null
@@ -172,18 +191,95 @@ cli_row CliUpdateModeCompletes update-mode TVR-4200 T4200170.s19 0
 cli_row CliMonitorCompletes monitor TVR-3770 T3770170.s19 0
 cli_row CliModuleCompletes module KLN-12B GRA0170.s19 0
 cli_row CliUpdateModeErrorC update-mode TVR-4200 T4200170.s19 7 "line@3=C*4"
+# The adapter pulled while the update reads the unit's answers: the read fails, as on Linux.
+cli_row CliCablePulledWhileReading update-mode TVR-4200 T4200170.s19 9 "--cut-after 2000"
+UNIT_PORT=COM12 UNIT_LINK=$link12 cli_row CliUpdateModeOverCom12 update-mode TVR-4200 T4200170.s19 0
 
-# The port list of varnel-cli.exe comes from the registry too.
+# The port list of varnel-cli.exe comes from the registry too, sorted as the port page sorts it.
 "$unitsim" --family any --link "$link" >/dev/null 2>&1 &
 lister=$!
+"$unitsim" --family any --link "$link12" >/dev/null 2>&1 &
+lister12=$!
 sleep 0.5
-if "$run" "$cli" ports 2>/dev/null | tr -d '\r' | grep -qx 'COM5.*'; then
-  echo "PASS  CliListsCom5"
+listed=$("$run" "$cli" ports 2>/dev/null | tr -d '\r' | grep -o '^COM[0-9]*' | grep -xE 'COM5|COM12' | tr '\n' ' ')
+if [ "$listed" = "COM12 COM5 " ]; then
+  echo "PASS  CliListsCom5AndCom12"
 else
-  echo "FAIL  CliListsCom5: varnel-cli.exe ports does not list COM5"
+  echo "FAIL  CliListsCom5AndCom12: varnel-cli.exe ports lists \"$listed\""
   failures=$((failures + 1))
 fi
-kill "$lister" 2>/dev/null; wait "$lister" 2>/dev/null
+kill "$lister" "$lister12" 2>/dev/null; wait "$lister" "$lister12" 2>/dev/null
+
+# Standard input from NUL is no terminal (a character device, but no console): without --yes
+# the update refuses to start (exit 2) instead of asking NUL its questions.
+"$run" cmd /c "$(printf '%s' "$cli" | sed 's|^|Z:|; s|/|\\|g') update --unit TVR-4200 --port COM5 --file Z:${samples//\//\\}\\T4200170.s19 < NUL > NUL 2>NUL" >/dev/null 2>&1
+code=$?
+if [ "$code" -eq 2 ]; then
+  echo "PASS  CliInputFromNulIsNoTerminal"
+else
+  echo "FAIL  CliInputFromNulIsNoTerminal: exit $code, wanted 2"
+  failures=$((failures + 1))
+fi
+
+# A path with letters beyond ASCII comes back whole, in UTF-8.
+utf8_dir="$work/Prüfstand-Ølbæk"
+mkdir -p "$utf8_dir"
+cp "$samples/T4200170.s19" "$utf8_dir/"
+"$run" "$cli" check "Z:${utf8_dir//\//\\}\\T4200170.s19" --unit TVR-4200 --json >"$work/utf8.json" 2>&1
+if grep -q 'Prüfstand-Ølbæk' "$work/utf8.json"; then
+  echo "PASS  CliPrintsANonAsciiPathInUtf8"
+else
+  echo "FAIL  CliPrintsANonAsciiPathInUtf8: $(head -c 300 "$work/utf8.json")"
+  failures=$((failures + 1))
+fi
+
+# A far end that never reads: the far end of a pseudo-terminal that holds it and never reads,
+# with the terminal's output suspended (tcflow TCOOFF), so that every write to it waits forever.
+# Every write must end at its deadline (1000 + 100 x n ms) as a failed send, and the update by
+# itself instead of hanging on the first byte. Wine's own device manager does not cope with such a
+# line for long, so it is COM13 for this row only, mapped last and taken away again.
+stalled=/tmp/varnel-wine-com13
+python3 - "$stalled" <<'EOF_STALL' &
+import os, pty, sys, termios, time
+link = sys.argv[1]
+master, slave = pty.openpty()
+termios.tcflow(slave, termios.TCOOFF)
+try:
+    os.unlink(link)
+except FileNotFoundError:
+    pass
+os.symlink(os.ttyname(slave), link)
+while True:
+    time.sleep(60)
+EOF_STALL
+staller=$!
+sleep 0.5
+if map_ports "COM13=$stalled"; then
+  start=$SECONDS
+  timeout 300 "$run" "$cli" update --unit TVR-4200 --port COM13 --file "Z:${samples//\//\\}\\T4200170.s19" \
+    --yes --restart no --json >"$work/stalled.json" 2>"$work/stalled.err"
+  code=$?
+  took=$((SECONDS - start))
+  kind=$(python3 -c 'import json,sys
+for l in open(sys.argv[1], encoding="utf-8"):
+    e = json.loads(l)
+    if e.get("event") == "outcome": print(e["kind"], e.get("durationMs"))' "$work/stalled.json" 2>&1)
+  if [ "$code" -ne 124 ] && [ "$code" -ne 0 ] && [ -n "$kind" ]; then
+    echo "PASS  CliWriteToAFarEndThatNeverReads  ($took s): exit $code, outcome $kind ms"
+  else
+    echo "FAIL  CliWriteToAFarEndThatNeverReads  ($took s): exit $code, outcome \"$kind\""
+    tail -5 "$work/stalled.json" "$work/stalled.err"
+    failures=$((failures + 1))
+  fi
+else
+  echo "FAIL  CliWriteToAFarEndThatNeverReads: COM13 could not be mapped"
+  failures=$((failures + 1))
+fi
+"$run" reg delete 'HKLM\Software\Wine\Ports' /v COM13 /f >/dev/null 2>&1
+wineserver -k 2>/dev/null || true
+rm -f "$WINEPREFIX/dosdevices/com13"
+kill "$staller" 2>/dev/null; wait "$staller" 2>/dev/null
+rm -f "$stalled"
 
 [ "$failures" -eq 0 ] || { echo "com_updates: $failures row(s) failed"; exit 1; }
 echo "com_updates: every row passed"

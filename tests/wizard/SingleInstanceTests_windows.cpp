@@ -3,6 +3,9 @@
 #include <QUuid>
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include "app/SingleInstance.h"
 #include "wizard/TextFormat.h"
 #include "wizard/WizardTexts.h"
@@ -33,6 +36,23 @@ TEST(SingleInstance, ANameTheSystemRefusesLetsTheProgramRunUnguarded)
 {
     // A backslash names a namespace; an unknown one cannot be created.
     EXPECT_EQ(TakeInstanceLock(QStringLiteral("NoSuchNamespace\\Varnel.SEMAPHORE")), TInstanceCheck::NoGuard);
+}
+
+// A first copy that runs elevated: its semaphore lets others wait on it, nothing more.
+TEST(SingleInstance, ACopyBesideAnElevatedFirstOneFindsItRunning)
+{
+    const QString name = UniqueName();
+    const std::wstring wide = name.toStdWString();
+    SECURITY_ATTRIBUTES security {};
+    security.nLength = sizeof security;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x00100000;;;WD)", SDDL_REVISION_1,
+                                                                     &security.lpSecurityDescriptor, nullptr));
+    HANDLE first = CreateSemaphoreW(&security, 1, 1, wide.c_str());
+    LocalFree(security.lpSecurityDescriptor);
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(TakeInstanceLock(name), TInstanceCheck::AlreadyRunning);
+    CloseHandle(first);
 }
 
 } // namespace

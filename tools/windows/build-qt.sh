@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # Builds Qt 6 for 64-bit Windows with MinGW-w64 from Debian's qt6-base source package, once, into
 # a cache folder outside the repository that later runs reuse:
-#   tools/windows/build-qt.sh            # prints the cache folder; builds it when it is missing
+#   tools/windows/build-qt.sh            # prints the cache folder; makes it when it is missing
 # VARNEL_QT_WIN (default ~/.cache/varnel/qt6-mingw64-<version>) names the folder.
+#
+# A ready-built prefix saves the 40-minute build: qt6-mingw64-<version>.tar.xz with its
+# .sha256 beside it, looked for in VARNEL_QT_WIN_ARCHIVE (the archive itself, or its folder),
+# then <repository>/../shared/qt-windows, then /work/shared/qt-windows. It is unpacked only when
+# its SHA-256 matches and its version is the host tools' (qt6-base-dev-tools); otherwise, or
+# when unpacking fails, Qt is built from source.
 #
 # Only what Varnel uses is built: Core, Gui, Widgets, Test, the windows and offscreen platform
 # plugins, PNG, JPEG and GIF; no network, SQL, D-Bus or print support. The sources carry their own
@@ -32,6 +38,43 @@ prefix=${VARNEL_QT_WIN:-$HOME/.cache/varnel/qt6-mingw64-$version}
 if [ -f "$prefix/.varnel-complete" ]; then
   echo "$prefix"
   exit 0
+fi
+
+# The archive holds one folder, qt6-mingw64-<version>/, with .varnel-complete inside.
+find_archive() {
+  local name="qt6-mingw64-$version.tar.xz" c
+  for c in "${VARNEL_QT_WIN_ARCHIVE:-}" "$here/../shared/qt-windows" /work/shared/qt-windows; do
+    [ -n "$c" ] || continue
+    [ -d "$c" ] && c="$c/$name"
+    [ "$(basename "$c")" = "$name" ] && [ -f "$c" ] && [ -f "$c.sha256" ] || continue
+    echo "$c"
+    return 0
+  done
+  return 1
+}
+if archive=$(find_archive); then
+  want=$(awk '{print $1; exit}' "$archive.sha256")
+  echo "build-qt: checking $archive" >&2
+  have=$(sha256sum "$archive" | awk '{print $1}')
+  if [ "$want" != "$have" ]; then
+    echo "build-qt: $archive does not match its SHA-256 ($have, expected $want); building from source" >&2
+  else
+    echo "build-qt: unpacking $archive into $prefix" >&2
+    parent=$(dirname "$prefix")
+    mkdir -p "$parent"
+    unpack=$(mktemp -d "$parent/.qt6-unpack.XXXXXX")
+    if tar -xJf "$archive" -C "$unpack" && [ -f "$unpack/qt6-mingw64-$version/.varnel-complete" ]; then
+      rm -rf "$prefix"
+      mv "$unpack/qt6-mingw64-$version" "$prefix"
+      rm -rf "$unpack"
+      echo "$prefix"
+      exit 0
+    fi
+    rm -rf "$unpack"
+    echo "build-qt: $archive holds no complete qt6-mingw64-$version/; building from source" >&2
+  fi
+else
+  echo "build-qt: no ready-built qt6-mingw64-$version.tar.xz found; building from source (about 40 minutes)" >&2
 fi
 
 work=${VARNEL_QT_WIN_WORK:-$HOME/.cache/varnel/qt6-mingw64-work}
