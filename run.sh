@@ -16,7 +16,7 @@ PACKAGES=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-wine xvfb xdotool
+  fonts-wine xvfb xdotool strace
 )
 
 missing=()
