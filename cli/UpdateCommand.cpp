@@ -15,6 +15,7 @@
 #include "cli/ConsoleSurface.h"
 #include "cli/ExitCodes.h"
 #include "cli/ProgressText.h"
+#include "station/BayPorts.h"
 #include "station/DurableFile.h"
 #include "station/PortWorker.h"
 #include "cli/UnitLookup.h"
@@ -79,16 +80,6 @@ QStringList KnownPorts()
         names.clear();
     }
     return names;
-}
-
-// The device a port name leads to, links followed, so that two names of one line are told as one:
-// two updates on one line would interleave their bytes and program the unit with neither file.
-QString DeviceKey(const QString &name)
-{
-    const QString location = PortDeviceLocation(name);
-    const QString canonical = QFileInfo(location).canonicalFilePath();
-    // Where the device is no file (a Windows COM port), its name is compared letter case aside.
-    return canonical.isEmpty() ? location.toUpper() : canonical;
 }
 
 // The lines that stand before the file's header record, read as the flows read the file.
@@ -201,7 +192,7 @@ int RunUpdate(const TCliOptions &options, const TUpdateExtras &extras, QTextStre
     // Every port one line of its own, there and free.
     QMap<QString, QString> devices;
     for (const QString &port : options.Ports) {
-        const QString key = DeviceKey(port);
+        const QString key = PortLineKey(port);
         if (devices.contains(key))
             return Fail(err, ExitCode::Usage, Text(CliTexts::PortTwice).arg(PrintableName(devices.value(key)), PrintableName(port)));
         devices.insert(key, port);
