@@ -144,7 +144,9 @@ bool AcceptsConnection(int n)
 // A private X server with xdotool, to see the windows the copies open and press OK. The server
 // chooses its display itself (it takes the first free one atomically, so a server starting
 // elsewhere at the same moment cannot win it) and says which on its standard output; the
-// display is used once it takes connections.
+// display is used once a client completes the handshake. It never resets when its last client
+// leaves (-noreset): a copy connecting while the server resets after xdotool's visit could not
+// open its display.
 class TPrivateDisplay {
 public:
     TPrivateDisplay()
@@ -155,7 +157,8 @@ public:
             return;
         server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         server_.start(xvfb_, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                              QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                              QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                              QStringLiteral("-noreset")});
         if (!server_.waitForStarted(5000))
             return;
         QElapsedTimer waited;
@@ -166,8 +169,13 @@ public:
             return;
         bool ok = false;
         const int n = server_.readLine().trimmed().toInt(&ok);
-        if (ok && WaitFor([n] { return AcceptsConnection(n); }, 20000))
-            display_ = QStringLiteral(":%1").arg(n);
+        if (!ok || !WaitFor([n] { return AcceptsConnection(n); }, 20000))
+            return;
+        // A socket that takes a connection is not yet a server that completes the X handshake;
+        // a real client asking for the screen's size is.
+        const QString display = QStringLiteral(":%1").arg(n);
+        if (WaitFor([&] { return !XdotoolOn(display, {QStringLiteral("getdisplaygeometry")}).isEmpty(); }, 20000))
+            display_ = display;
     }
     ~TPrivateDisplay()
     {
@@ -180,11 +188,12 @@ public:
     QString Display() const { return display_; }
 
     // Window ids found by xdotool with these arguments.
-    QStringList Xdotool(const QStringList &args) const
+    QStringList Xdotool(const QStringList &args) const { return XdotoolOn(display_, args); }
+    QStringList XdotoolOn(const QString &display, const QStringList &args) const
     {
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), display_);
+        env.insert(QStringLiteral("DISPLAY"), display);
         tool.setProcessEnvironment(env);
         tool.start(xdotool_, args);
         tool.waitForFinished(10000);
