@@ -64,8 +64,13 @@ public:
     void GaugeMaximum(int port, int maximum) override;
     void GaugePosition(int port, int position) override;
     void LinesSent(int port, const QString &caption) override;
-    // A flow's question; blocks the caller until it is answered. True for Yes.
-    bool Ask(int port, const QString &title, const QString &text) override;
+    // A flow's question, answered before this returns: one question at a time on a terminal.
+    void Ask(int port, const QString &title, const QString &text, TStationAnswer answer) override
+    {
+        answer(Ask(port, title, text));
+    }
+    // True for Yes.
+    bool Ask(int port, const QString &title, const QString &text);
 
     // A port's update has ended; it takes no more stop requests.
     void Ended(int port, const TPortResult &result);

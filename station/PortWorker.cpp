@@ -2,6 +2,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <future>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "station/StationSink.h"
 #include "protocols/UpdateEngine.h"
@@ -9,61 +13,81 @@
 #include "seriallink/LinkPrimitives.h"
 #include "seriallink/TComPort.h"
 
+// The calls of one port that wait for the front end's thread, in the order they were made. One
+// queued call hands over every call gathered until it runs: a flow's status, gauge and lines
+// sent of one acknowledged line reach the front end in one wake-up, not three.
+struct TPortSurface::TOutbox {
+    std::mutex Lock;
+    std::vector<std::function<void(TStationSink &, int port)>> Calls;
+    bool Posted = false;
+};
+
 TPortSurface::TPortSurface(TStationSink &sink, int port, const QString &fileName)
-    : sink_(sink), port_(port), fileName_(fileName)
+    : sink_(sink), port_(port), fileName_(fileName), outbox_(std::make_shared<TOutbox>())
 {
+}
+
+void TPortSurface::Post(std::function<void(TStationSink &, int port)> call)
+{
+    bool post = false;
+    {
+        const std::lock_guard<std::mutex> lock(outbox_->Lock);
+        outbox_->Calls.push_back(std::move(call));
+        post = !std::exchange(outbox_->Posted, true);
+    }
+    if (!post)
+        return;
+    const std::shared_ptr<TOutbox> outbox = outbox_;
+    TStationSink *sink = &sink_;
+    const int port = port_;
+    QMetaObject::invokeMethod(sink, [outbox, sink, port] {
+        std::vector<std::function<void(TStationSink &, int)>> calls;
+        {
+            const std::lock_guard<std::mutex> lock(outbox->Lock);
+            calls.swap(outbox->Calls);
+            outbox->Posted = false;
+        }
+        for (const auto &call : calls)
+            call(*sink, port);
+    }, Qt::QueuedConnection);
 }
 
 void TPortSurface::SetStatusText(const QString &text)
 {
     status_ = text;
-    TStationSink *sink = &sink_;
-    const int port = port_;
-    QMetaObject::invokeMethod(sink, [sink, port, text] { sink->Status(port, text); }, Qt::QueuedConnection);
+    Post([text](TStationSink &sink, int port) { sink.Status(port, text); });
 }
 
 void TPortSurface::ReportBox(const QString &text, const QString &title, TBoxIcon icon)
 {
-    TStationSink *sink = &sink_;
-    const int port = port_;
-    QMetaObject::invokeMethod(sink, [sink, port, title, text, icon] { sink->Box(port, title, text, icon); },
-                              Qt::QueuedConnection);
+    Post([title, text, icon](TStationSink &sink, int port) { sink.Box(port, title, text, icon); });
 }
 
 bool TPortSurface::AskYesNo(const QString &text, const QString &title)
 {
-    // Everything shown before the question reaches the sink first: queued calls and this
-    // blocking one are handled in the order they were posted.
-    TStationSink *sink = &sink_;
-    const int port = port_;
-    bool answer = false;
-    QMetaObject::invokeMethod(sink, [sink, port, title, text] { return sink->Ask(port, title, text); },
-                              Qt::BlockingQueuedConnection, &answer);
-    return answer;
+    // Everything shown before the question reaches the sink first: it goes the same way. This
+    // thread waits for the answer; the front end's thread does not, so another port's question
+    // can be open and answered at the same time.
+    auto answered = std::make_shared<std::promise<bool>>();
+    std::future<bool> answer = answered->get_future();
+    TStationAnswer reply([answered](bool yes) { answered->set_value(yes); });
+    Post([title, text, reply](TStationSink &sink, int port) { sink.Ask(port, title, text, reply); });
+    return answer.get();
 }
 
 void TPortSurface::SetGaugeMaximum(int maximum)
 {
-    TStationSink *sink = &sink_;
-    const int port = port_;
-    QMetaObject::invokeMethod(sink, [sink, port, maximum] { sink->GaugeMaximum(port, maximum); },
-                              Qt::QueuedConnection);
+    Post([maximum](TStationSink &sink, int port) { sink.GaugeMaximum(port, maximum); });
 }
 
 void TPortSurface::SetGaugePosition(int position)
 {
-    TStationSink *sink = &sink_;
-    const int port = port_;
-    QMetaObject::invokeMethod(sink, [sink, port, position] { sink->GaugePosition(port, position); },
-                              Qt::QueuedConnection);
+    Post([position](TStationSink &sink, int port) { sink.GaugePosition(port, position); });
 }
 
 void TPortSurface::SetLinesSent(const QString &caption)
 {
-    TStationSink *sink = &sink_;
-    const int port = port_;
-    QMetaObject::invokeMethod(sink, [sink, port, caption] { sink->LinesSent(port, caption); },
-                              Qt::QueuedConnection);
+    Post([caption](TStationSink &sink, int port) { sink.LinesSent(port, caption); });
 }
 
 void TPortSurface::ProcessPendingMessages()
@@ -73,9 +97,7 @@ void TPortSurface::ProcessPendingMessages()
 
 void TPortSurface::SetFileWarning(const QString &text)
 {
-    TStationSink *sink = &sink_;
-    const int port = port_;
-    QMetaObject::invokeMethod(sink, [sink, port, text] { sink->Status(port, text); }, Qt::QueuedConnection);
+    Post([text](TStationSink &sink, int port) { sink.Status(port, text); });
 }
 
 TPortWorker::TPortWorker(int port, const QString &portName, const TUnitType &unit, const QString &fileName,

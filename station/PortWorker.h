@@ -5,6 +5,7 @@
 #include <QString>
 #include <QThread>
 #include <functional>
+#include <memory>
 
 #include "operator/OperatorSurface.h"
 #include "operator/WizardState.h"
@@ -14,8 +15,9 @@
 class TStationSink;
 
 // The operator surface of one port's update, living on the port's thread: it forwards every
-// status text, box and gauge change to the front end's sink on its thread (queued), and asks the
-// sink its questions through a blocking call. Its event pump handles the port thread's own
+// status text, box, gauge change and question to the front end's sink on its thread, in order,
+// gathering the calls made while the front end has not yet taken the earlier ones, and waits on
+// this thread for a question's answer. Its event pump handles the port thread's own
 // events, which is how a stop request posted to the thread reaches the flow.
 class TPortSurface : public TOperatorSurface {
 public:
@@ -33,10 +35,14 @@ public:
     void SetFileWarning(const QString &text) override;
 
 private:
+    struct TOutbox;
+    void Post(std::function<void(TStationSink &, int port)> call);
+
     TStationSink &sink_;
     const int port_;
     const QString fileName_;
     QString status_;
+    std::shared_ptr<TOutbox> outbox_;
 };
 
 // How a port's update ended, as its thread reports it.

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMap>
 
+#include "station/DurableFile.h"
 #include "station/FlowQuestion.h"
 #include "station/StationRecord.h"
 
@@ -70,12 +71,11 @@ QString TStationRun::ReportProblem() const
     const QString path = job_.ReportPath();
     if (path.isEmpty())
         return {};
-    const QString shown = QDir::toNativeSeparators(path);
-    // A folder does not open for writing either: the system's reason says what it is.
-    QFile report(path);
-    if (!report.open(QIODevice::WriteOnly | QIODevice::Append))
-        return Text(StationTexts::ReportUnwritable).arg(shown, report.errorString());
-    return {};
+    // Asked without making the file: the first record makes it, and flushes its folder with it.
+    QString why;
+    if (CanAppendTo(path, &why))
+        return {};
+    return Text(StationTexts::ReportUnwritable).arg(QDir::toNativeSeparators(path), why);
 }
 
 QString TStationRun::FileProblem()
@@ -272,15 +272,15 @@ void TStationRun::LinesSent(int port, const QString &caption)
         frontEnd_.LinesSent(port, caption);
 }
 
-bool TStationRun::Ask(int port, const QString &title, const QString &text)
+void TStationRun::Ask(int port, const QString &title, const QString &text, TStationAnswer answer)
 {
     if (!ValidBay(port))
-        return false;
+        return answer(false);
     const TFlowQuestion kind = ClassifyQuestion(title);
     // A bay being terminated stops: Yes to its Stop question, No to any other.
     if (destroying_ || bays_[size_t(port)].Terminating)
-        return kind == TFlowQuestion::Stop;
+        return answer(kind == TFlowQuestion::Stop);
     if (kind == TFlowQuestion::Restart && job_.Restart)
-        return *job_.Restart;
-    return frontEnd_.Ask(port, title, text);
+        return answer(*job_.Restart);
+    frontEnd_.Ask(port, title, text, std::move(answer));
 }

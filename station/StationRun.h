@@ -68,7 +68,7 @@ public:
     void GaugeMaximum(int port, int maximum) override;
     void GaugePosition(int port, int position) override;
     void LinesSent(int port, const QString &caption) override;
-    bool Ask(int port, const QString &title, const QString &text) override;
+    void Ask(int port, const QString &title, const QString &text, TStationAnswer answer) override;
 
 signals:
     // On the front end's thread once a bay's update has ended and its record was appended

@@ -52,8 +52,18 @@ QString JobPortOf(const QString &name, const TPortFacts &facts)
 }
 } // namespace
 
-TJobEditor::TJobEditor(const std::optional<TJob> &job, QWidget *parent) : QWidget(parent)
+TJobEditor::TJobEditor(const std::optional<TJob> &job, TPortList ports, QWidget *parent)
+    : QWidget(parent), ports_(std::move(ports))
 {
+    if (!ports_)
+        ports_ = [] {
+            QStringList names;
+            TComPort().ListSerialPorts(names);
+            QList<TListedPort> listed;
+            for (const QString &name : names)
+                listed << TListedPort{name, SystemPortFacts(name)};
+            return listed;
+        };
     setWindowTitle(Text(StationWindowTexts::EngineerTitle).arg(QString::fromLatin1(VARNEL_VERSION)));
     unit_ = new QComboBox(this);
     unit_->setAccessibleName(Text(StationWindowTexts::EngineerUnit));
@@ -170,19 +180,28 @@ void TJobEditor::ReadPorts()
     QSet<QString> known;
     for (int row = 0; row < bays_->rowCount(); ++row)
         known << bays_->item(row, ColumnWritten)->text();
-    QStringList names;
-    TComPort ports;
-    ports.ListSerialPorts(names);
-    for (const QString &name : names) {
-        const TPortFacts facts = SystemPortFacts(name);
-        const QString written = JobPortOf(name, facts);
-        if (known.contains(written) || known.contains(name))
+    for (const TListedPort &port : ports_()) {
+        const QString written = JobPortOf(port.Name, port.Facts);
+        if (known.contains(written) || known.contains(port.Name))
             continue;
         known << written;
-        AddBayRow(QStringLiteral("B%1").arg(bays_->rowCount() + 1), name, facts.Description, facts.SerialNumber,
-                  written, false);
+        AddBayRow(QStringLiteral("B%1").arg(bays_->rowCount() + 1), port.Name, port.Facts.Description,
+                  port.Facts.SerialNumber, written, false);
     }
     bays_->resizeColumnsToContents();
+}
+
+int TJobEditor::PortRows() const
+{
+    return bays_->rowCount();
+}
+
+void TJobEditor::SetBay(int row, bool ticked, const QString &name)
+{
+    if (QTableWidgetItem *bay = bays_->item(row, ColumnBay)) {
+        bay->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+        bay->setText(name);
+    }
 }
 
 void TJobEditor::ChooseFile(const QString &path)

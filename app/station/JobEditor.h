@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "seriallink/PortFacts.h"
 #include "station/Job.h"
 
 class QComboBox;
@@ -20,7 +21,15 @@ class QTableWidget;
 class TJobEditor : public QWidget {
     Q_OBJECT
 public:
-    explicit TJobEditor(const std::optional<TJob> &job, QWidget *parent = nullptr);
+    // A port of the list the bays are picked from, with what the system says of its adapter.
+    struct TListedPort {
+        QString Name;
+        TPortFacts Facts;
+    };
+    using TPortList = std::function<QList<TListedPort>()>;
+
+    // ports reads the port list (the system's, without opening a port, unless a test replaces it).
+    explicit TJobEditor(const std::optional<TJob> &job, TPortList ports = {}, QWidget *parent = nullptr);
 
     // Called with the saved job when the engineer saves and runs it.
     std::function<void(const TJob &)> OnRun;
@@ -33,6 +42,9 @@ public:
 
     void ReadPorts();
     void ChooseFile(const QString &path);
+    // The bays' table: its rows, a row's tick and bay name, as the engineer sets them.
+    int PortRows() const;
+    void SetBay(int row, bool ticked, const QString &name);
 
 private:
     void Save(bool run);
@@ -48,4 +60,5 @@ private:
     QLabel *message_;
     QString sha256_;
     QString jobPath_;
+    TPortList ports_;
 };

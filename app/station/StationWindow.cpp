@@ -1,6 +1,5 @@
 #include "app/station/StationWindow.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
@@ -50,7 +49,10 @@ public:
     void GaugeMaximum(int port, int maximum) override { window_.OnGaugeMaximum(port, maximum); }
     void GaugePosition(int port, int position) override { window_.OnGaugePosition(port, position); }
     void LinesSent(int port, const QString &caption) override { window_.OnLinesSent(port, caption); }
-    bool Ask(int port, const QString &title, const QString &text) override { return window_.OnAsk(port, title, text); }
+    void Ask(int port, const QString &title, const QString &text, TStationAnswer answer) override
+    {
+        window_.OnAsk(port, title, text, std::move(answer));
+    }
 
 private:
     TStationWindow &window_;
@@ -99,6 +101,13 @@ TStationWindow::TStationWindow(const TJob &job, const TUnitType &unit, TResolver
     header->setColumnStretch(0, 1);
     header->setColumnStretch(1, 1);
     header->setColumnStretch(2, 1);
+    problemLabel_ = new QLabel(this);
+    problemLabel_->setTextFormat(Qt::PlainText);
+    problemLabel_->setWordWrap(true);
+    problemLabel_->setAccessibleName(Text(StationWindowTexts::JobProblemName));
+    problemLabel_->setStyleSheet(QStringLiteral("color: #b3261e;"));
+    problemLabel_->hide();
+    header->addWidget(problemLabel_, 2, 0, 1, 3);
 
     // The window's prompt: a question for several bays at once, answered once.
     prompt_ = new QFrame(this);
@@ -199,7 +208,6 @@ TStationWindow::TStationWindow(const TJob &job, const TUnitType &unit, TResolver
     if (!job_.ReportPath().isEmpty())
         today_ = CountReportDay(job_.ReportPath(), QDate::currentDate());
     Rescan();
-    UpdateHeader();
 }
 
 TStationWindow::~TStationWindow()
@@ -236,6 +244,7 @@ void TStationWindow::Rescan()
         tiles_[i]->SetPort(ports[i].Given, ports[i].PortName, ports[i].Facts.SerialNumber);
     }
     UpdateWindowButtons();
+    UpdateHeader();
 }
 
 void TStationWindow::FlushTiles()
@@ -261,12 +270,24 @@ QString TStationWindow::TodayCountsText() const
 
 void TStationWindow::UpdateHeader()
 {
-    // A report that cannot take records keeps every bay from starting: the header says why.
-    const QString problem = run_->ReportProblem();
-    if (problem != reportError_) {
-        reportError_ = problem;
-        reportLabel_->setStyleSheet(problem.isEmpty() ? QString() : QStringLiteral("color: #b3261e;"));
-        reportLabel_->setToolTip(problem.isEmpty() ? job_.ReportPath() : problem);
+    // What Start would refuse is said before anyone presses it: a file that is not the job's
+    // (or is gone), a report that cannot take records. Start still refuses each bay and
+    // records why.
+    const QString fileProblem = run_->FileProblem();
+    const QString reportProblem = run_->ReportProblem();
+    QStringList problems;
+    for (const QString &problem : {fileProblem, reportProblem})
+        if (!problem.isEmpty())
+            problems << problem;
+    const QString problem = problems.join(QLatin1Char('\n'));
+    if (problem != jobProblem_) {
+        jobProblem_ = problem;
+        problemLabel_->setText(problem);
+        problemLabel_->setVisible(!problem.isEmpty());
+        fileLabel_->setStyleSheet(fileProblem.isEmpty() ? QString() : QStringLiteral("color: #b3261e;"));
+        fileLabel_->setToolTip(fileProblem.isEmpty() ? job_.FilePath() : fileProblem);
+        reportLabel_->setStyleSheet(reportProblem.isEmpty() ? QString() : QStringLiteral("color: #b3261e;"));
+        reportLabel_->setToolTip(reportProblem.isEmpty() ? job_.ReportPath() : reportProblem);
     }
     sessionLabel_->setText(SessionCountsText());
     todayLabel_->setText(job_.ReportPath().isEmpty() ? QString() : TodayCountsText());
@@ -430,26 +451,26 @@ QString TStationWindow::BayNames(const QList<int> &bays) const
     return names.join(QStringLiteral(", "));
 }
 
-bool TStationWindow::OnAsk(int bay, const QString &title, const QString &text)
+void TStationWindow::OnAsk(int bay, const QString &title, const QString &text, TStationAnswer answer)
 {
     const TKind kind = KindOf(title);
     if (bay < 0 || bay >= bays_.size())
-        return false;
+        return answer(false);
     if (closing_)
-        return kind == TKind::Stop; // the window closes: stop without asking, begin nothing
+        return answer(kind == TKind::Stop); // the window closes: stop without asking, begin nothing
     TBayRun &state = bays_[bay];
     // An answer given once for several bays is kept for each of them.
     if (kind == TKind::Begin && state.Group && groupAnswers_.contains(state.Group))
-        return groupAnswers_.value(state.Group);
+        return answer(groupAnswers_.value(state.Group));
     if (kind == TKind::Stop && state.StopRound && roundAnswers_.contains(state.StopRound)) {
         const int round = state.StopRound;
         state.StopRound = 0;
-        return roundAnswers_.value(round);
+        return answer(roundAnswers_.value(round));
     }
 
-    auto wait = std::make_shared<TWait>();
-    wait->Kind = kind;
-    state.Wait = wait;
+    // The question stays open on its tile or in the prompt until answered; the window goes on
+    // with every other bay meanwhile, and answers this one whenever its answer comes.
+    state.Wait = std::make_shared<TWait>(TWait{kind, std::move(answer)});
 
     const int group = kind == TKind::Begin ? state.Group : kind == TKind::Stop ? state.StopRound : 0;
     const QList<int> members = group ? Members(group, kind == TKind::Stop) : QList<int>();
@@ -477,21 +498,6 @@ bool TStationWindow::OnAsk(int bay, const QString &title, const QString &text)
         if (OnQuestion)
             OnQuestion(bay);
     }
-
-    // The other bays go on while this one waits: the loop handles every event of the window.
-    // The dispatcher is woken first: events posted before this question reached the window
-    // (another bay's question among them) would otherwise wait in the queue until something
-    // new is posted, as a nested loop only looks at the queue when woken.
-    if (!wait->Answer) {
-        if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
-            dispatcher->wakeUp();
-        wait->Loop.exec();
-    }
-    if (state.Wait == wait)
-        state.Wait.reset();
-    if (kind == TKind::Stop)
-        state.StopRound = 0;
-    return wait->Answer.value_or(false);
 }
 
 void TStationWindow::AnswerBay(int bay, bool yes)
@@ -499,13 +505,15 @@ void TStationWindow::AnswerBay(int bay, bool yes)
     if (bay < 0 || bay >= bays_.size())
         return;
     const std::shared_ptr<TWait> wait = bays_[bay].Wait;
-    if (!wait || wait->Answer)
+    if (!wait)
         return;
-    wait->Answer = yes;
-    wait->Loop.quit();
+    bays_[bay].Wait.reset();
+    if (wait->Kind == TKind::Stop)
+        bays_[bay].StopRound = 0;
     if (tiles_[bay]->Asking())
         tiles_[bay]->EndQuestion();
     PrunePrompts();
+    wait->Reply(yes);
 }
 
 void TStationWindow::PrunePrompts()
@@ -519,7 +527,7 @@ void TStationWindow::PrunePrompts()
             return false;
         const int id = prompt.Key.section(QLatin1Char(':'), 1).toInt();
         for (const TBayRun &b : bays_)
-            if (b.Wait && !b.Wait->Answer && b.Wait->Kind == (round ? TKind::Stop : TKind::Begin) &&
+            if (b.Wait && b.Wait->Kind == (round ? TKind::Stop : TKind::Begin) &&
                 (round ? b.StopRound : b.Group) == id)
                 return false;
         return true;

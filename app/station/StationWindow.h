@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QEventLoop>
 #include <QList>
 #include <QMap>
 #include <QTimer>
@@ -24,8 +23,9 @@ class TBayTile;
 // the window's Start all and Stop all. It is the front end of the job's run: every status text,
 // gauge change and box of a bay's flow goes to the bay's tile, and every question is asked on
 // the tile, or once for several bays in the window's prompt (the Begin question of bays that
-// started together, the Stop question of a Stop all). A question waits in an event loop of its
-// own, so the other bays go on while it is open; no box ever blocks the window.
+// started together, the Stop question of a Stop all). A question only waits for its answer on its
+// bay's thread, so the other bays go on while it is open, and any open question can be answered
+// first; no box ever blocks the window.
 class TStationWindow : public QWidget {
     Q_OBJECT
 public:
@@ -63,6 +63,9 @@ public:
 
     TReportCounts SessionCounts() const { return session_; }
     TReportCounts TodayCounts() const { return today_; }
+    // What Start would refuse now (the job's file, its report), one reason a line; empty when
+    // nothing. Read again at every port rescan and after every bay's end.
+    QString JobProblemText() const { return jobProblem_; }
     QString SessionCountsText() const;
     QString TodayCountsText() const;
 
@@ -83,8 +86,7 @@ private:
     enum class TKind { Begin, Stop, Other };
     struct TWait {
         TKind Kind = TKind::Other;
-        QEventLoop Loop;
-        std::optional<bool> Answer;
+        TStationAnswer Reply; // given when the question is answered, then the wait goes
     };
     struct TBayRun {
         int Group = 0;     // the start that began it, while it runs
@@ -104,7 +106,7 @@ private:
     void OnGaugeMaximum(int bay, int maximum);
     void OnGaugePosition(int bay, int position);
     void OnLinesSent(int bay, const QString &caption);
-    bool OnAsk(int bay, const QString &title, const QString &text);
+    void OnAsk(int bay, const QString &title, const QString &text, TStationAnswer answer);
     void OnEnded(int bay, const TPortRun &run, const TUpdateRecord &record, const QString &recordError);
 
     static TKind KindOf(const QString &title);
@@ -137,7 +139,7 @@ private:
     bool closing_ = false;
     TReportCounts session_;
     TReportCounts today_;
-    QString reportError_;
+    QString jobProblem_;
 
     QLabel *unitLabel_;
     QLabel *fileLabel_;
@@ -145,6 +147,7 @@ private:
     QLabel *reportLabel_;
     QLabel *sessionLabel_;
     QLabel *todayLabel_;
+    QLabel *problemLabel_;
     QWidget *prompt_;
     QLabel *promptIcon_;
     QLabel *promptTitle_;

@@ -18,6 +18,8 @@ inline constexpr const char *HeaderReport = "Report: %1";
 inline constexpr const char *HeaderNoReport = "Report: none";
 inline constexpr const char *SessionCounts = "This session: %1 completed / %2 failed / %3 total";
 inline constexpr const char *TodayCounts = "Report today: %1 completed / %2 failed / %3 total";
+// Under the header while the job's file or report would be refused at Start.
+inline constexpr const char *JobProblemName = "Job problem";
 
 // The window's buttons and accessible names.
 inline constexpr const char *StartAll = "Start all";
@@ -57,6 +59,7 @@ inline constexpr const char *CloseQuestion =
 inline constexpr const char *Closing = "Stopping every bay before the window closes...";
 
 // Start-up.
+inline constexpr const char *OpenJobTitle = "Varnel Station - open a job";
 inline constexpr const char *NoJob = "varnel-station: a job is needed: --job FILE, or --engineer to make one";
 inline constexpr const char *ScreenshotFailed = "varnel-station: the screenshot could not be saved to %1";
 inline constexpr const char *HeadlessBay = "%1  %2  %3  %4";

@@ -3,6 +3,7 @@
 // each unit's serial number and presses Start. --engineer makes or changes the job.
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTextStream>
 #include <cstdio>
@@ -73,7 +74,18 @@ int main(int argc, char **argv)
         if (!job)
             return Refuse(QStringLiteral("varnel-station: ") + error.Text, error.ExitCode, headless);
     } else if (!engineer) {
-        return Refuse(QString::fromUtf8(StationWindowTexts::NoJob), 2, headless);
+        // Started without a job (from the Start menu, say): a person at a screen picks one;
+        // nobody to ask is a usage error.
+        if (headless)
+            return Refuse(QString::fromUtf8(StationWindowTexts::NoJob), 2, headless);
+        const QString picked = QFileDialog::getOpenFileName(nullptr, QString::fromUtf8(StationWindowTexts::OpenJobTitle),
+                                                            QString(), QString::fromUtf8(StationWindowTexts::EngineerJobFilter));
+        if (picked.isEmpty())
+            return 0;
+        TJobError error;
+        job = LoadJob(QDir(picked).absolutePath(), error);
+        if (!job)
+            return Refuse(QStringLiteral("varnel-station: ") + error.Text, error.ExitCode, headless);
     }
 
     QTextStream out(stdout);

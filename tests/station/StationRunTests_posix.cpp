@@ -31,10 +31,10 @@ public:
             OnGauge(port);
     }
     void LinesSent(int, const QString &) override {}
-    bool Ask(int, const QString &title, const QString &) override
+    void Ask(int, const QString &title, const QString &, TStationAnswer answer) override
     {
         Titles << title;
-        return ClassifyQuestion(title) == TFlowQuestion::Begin;
+        answer(ClassifyQuestion(title) == TFlowQuestion::Begin);
     }
 };
 
@@ -205,4 +205,23 @@ TEST(StationRun, TerminateStopsEveryBayWithoutAskingAndOneNotPluggedInEndsAtOnce
     EXPECT_TRUE(ends.value(1).Run.LastStatus.contains("not plugged in"));
     EXPECT_FALSE(bench.Titles.contains(LinkTexts::StopPromptTitle)) << "terminated without asking";
     EXPECT_TRUE(summary.contains("quit: yes")) << summary.toStdString();
+}
+
+TEST(StationRun, AskingWhetherTheReportTakesRecordsMakesNoFile)
+{
+    QTemporaryDir dir;
+    TJob job;
+    job.Unit = QStringLiteral("12");
+    job.File = Sample("T4200170.s19");
+    job.Sha256 = Sha256Of(job.File);
+    job.JobPath = dir.filePath(QStringLiteral("bench.json"));
+    job.Report = QStringLiteral("station.jsonl");
+    job.Bays = {{QStringLiteral("B1"), dir.filePath(QStringLiteral("unplugged"))}};
+    TBenchSink bench;
+    TStationRun run(job, Tvr4200(), bench);
+    EXPECT_EQ(run.ReportProblem(), QString());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("station.jsonl"))));
+    // A folder where the report should be cannot take records.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("station.jsonl")));
+    EXPECT_NE(run.ReportProblem(), QString());
 }

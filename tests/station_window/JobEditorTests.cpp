@@ -56,3 +56,43 @@ TEST(StationJobEditor, RefusesAFormWithoutAFileOrWithoutABay)
     error.clear();
     EXPECT_TRUE(withFile.FormJob(dir.filePath(QStringLiteral("a.json")), error)) << error.toStdString();
 }
+
+TEST(StationJobEditor, OffersThePortsNotYetBaysAndWritesATickedOneByItsSocket)
+{
+    QTemporaryDir dir;
+    const QString a1Socket = QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0");
+    const QString socket = QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0");
+    TJob job;
+    job.Unit = QStringLiteral("TVR-4200");
+    job.File = SampleFile();
+    job.Bays = {{QStringLiteral("A1"), a1Socket}};
+    QList<TJobEditor::TListedPort> ports(3);
+    ports[0].Name = QStringLiteral("ttyUSB0"); // A1's adapter, known by its socket
+    ports[0].Facts.LocationPath = a1Socket;
+    ports[1].Name = QStringLiteral("ttyUSB1");
+    ports[1].Facts.LocationPath = socket;
+    ports[1].Facts.ByIdLink = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_FT2-if00-port0");
+    ports[2].Name = QStringLiteral("ttyS0"); // no adapter facts: written by its name
+    TJobEditor editor(job, [&] { return ports; });
+    ASSERT_EQ(editor.PortRows(), 3);
+
+    QString error;
+    const std::optional<TJob> unticked = editor.FormJob(dir.filePath(QStringLiteral("a.json")), error);
+    ASSERT_TRUE(unticked) << error.toStdString();
+    EXPECT_EQ(unticked->Bays.size(), 1) << "an offered port is no bay until ticked";
+
+    editor.SetBay(1, true, QStringLiteral("A2"));
+    editor.SetBay(2, true, QStringLiteral("A3"));
+    const std::optional<TJob> formed = editor.FormJob(dir.filePath(QStringLiteral("a.json")), error);
+    ASSERT_TRUE(formed) << error.toStdString();
+    ASSERT_EQ(formed->Bays.size(), 3);
+    EXPECT_EQ(formed->Bays[1].Name, QStringLiteral("A2"));
+    EXPECT_EQ(formed->Bays[1].Port, socket);
+    EXPECT_EQ(formed->Bays[2].Port, QStringLiteral("ttyS0"));
+
+    // Reading the ports again offers nothing twice; two bays of one name are refused.
+    editor.ReadPorts();
+    EXPECT_EQ(editor.PortRows(), 3);
+    editor.SetBay(2, true, QStringLiteral("A2"));
+    EXPECT_FALSE(editor.FormJob(dir.filePath(QStringLiteral("a.json")), error));
+}

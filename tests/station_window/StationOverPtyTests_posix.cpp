@@ -124,3 +124,32 @@ TEST(StationOverPty, ClosingWhileBaysRunAsksThenStopsEveryBayAndRecordsIt)
     for (const QByteArray &line : lines)
         EXPECT_EQ(ParseReportLine(line).value_or(TUpdateRecord{}).Outcome, QStringLiteral("stopped"));
 }
+
+// Two bays started one after the other ask their Begin questions on their own tiles at once; the
+// bay asked first and answered first begins while the later question is still open.
+TEST(StationOverPty, TheBayAnsweredFirstBeginsWhileAnotherBaysQuestionIsOpen)
+{
+    TSimUnit first, second;
+    for (TSimUnit *unit : {&first, &second})
+        ASSERT_TRUE(unit->Start(QStringLiteral("update-mode"))) << unit->Error.toStdString();
+    TStationRig rig({first.Path, second.Path});
+    TStationWindow window(rig.job, Tvr4200());
+    window.show();
+    window.Tile(0)->StartButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Tile(0)->Asking(); }, 10'000));
+    window.Tile(1)->StartButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Tile(1)->Asking(); }, 10'000));
+
+    window.Tile(0)->YesButton()->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        window.FlushTiles();
+        return window.Tile(0)->findChild<QProgressBar *>()->value() > 10;
+    }, 30'000)) << "the bay answered Yes did not begin while the other bay's question was open";
+    EXPECT_TRUE(window.Tile(1)->Asking());
+
+    window.Tile(1)->NoButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.AnyRunning(); }, 90'000));
+    EXPECT_EQ(window.Tile(0)->OutcomeText(), QStringLiteral("Completed"));
+    first.Stop();
+    EXPECT_EQ(first.Record(), ExpectedRecord(QStringLiteral("update-mode"), SampleFile()));
+}

@@ -37,11 +37,12 @@ inline const TUnitType &Tvr4200()
 }
 
 struct TStationRig {
-    explicit TStationRig(const QStringList &ports)
+    // sha256 the job pins, when not the sample file's own.
+    explicit TStationRig(const QStringList &ports, const QString &sha256 = {})
     {
         job.Unit = QStringLiteral("TVR-4200");
         job.File = SampleFile();
-        job.Sha256 = Sha256Of(SampleFile());
+        job.Sha256 = sha256.isEmpty() ? Sha256Of(SampleFile()) : sha256;
         job.Restart = false;
         job.Report = QStringLiteral("station.jsonl");
         job.JobPath = dir.filePath(QStringLiteral("line3.json"));

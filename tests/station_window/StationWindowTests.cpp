@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <optional>
 
 #include "protocols/FlowTexts.h"
 #include "seriallink/LinkTexts.h"
@@ -107,26 +108,30 @@ INSTANTIATE_TEST_SUITE_P(
                                "Completed; Not recorded: disk full", {1, 0, 1}}),
     [](const auto &info) { return std::string(info.param.Name); });
 
-TEST(StationTile, AsksTheFlowsQuestionOnTheTileWhileTheOtherBaysGoOn)
+TEST(StationTile, AsksEachBaysQuestionOnItsTileAndTakesTheAnswersInAnyOrder)
 {
     TStationRig rig({QStringLiteral("ttyUSB0"), QStringLiteral("ttyUSB1")});
     TStationSink &sink = rig.window->Sink();
-    for (const bool answer : {true, false}) {
-        bool seenOpen = false;
-        QTimer::singleShot(0, [&] {
-            seenOpen = rig.Tile(0).Asking() && !rig.Tile(1).Asking() && !rig.window->PromptShown() &&
-                       QApplication::activeModalWidget() == nullptr;
-            // The other bay's flow is shown while the question waits.
-            sink.Status(1, FlowTexts::EraseTexts::Erased);
-            rig.window->FlushTiles();
-            EXPECT_EQ(rig.Tile(1).StatusText(), FlowTexts::EraseTexts::Erased);
-            (answer ? rig.Tile(0).YesButton() : rig.Tile(0).NoButton())->click();
-        });
-        EXPECT_EQ(sink.Ask(0, LinkTexts::StopPromptTitle, LinkTexts::StopPromptText), answer);
-        EXPECT_TRUE(seenOpen);
-        EXPECT_FALSE(rig.Tile(0).Asking());
-        EXPECT_FALSE(rig.Tile(0).YesButton()->isVisible());
-    }
+    std::optional<bool> first, second;
+    sink.Ask(0, LinkTexts::StopPromptTitle, LinkTexts::StopPromptText, TStationAnswer([&](bool yes) { first = yes; }));
+    sink.Ask(1, LinkTexts::StopPromptTitle, LinkTexts::StopPromptText, TStationAnswer([&](bool yes) { second = yes; }));
+    EXPECT_TRUE(rig.Tile(0).Asking() && rig.Tile(1).Asking());
+    EXPECT_FALSE(rig.window->PromptShown());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // A bay's flow is shown while the questions wait.
+    sink.Status(1, FlowTexts::EraseTexts::Erased);
+    rig.window->FlushTiles();
+    EXPECT_EQ(rig.Tile(1).StatusText(), FlowTexts::EraseTexts::Erased);
+
+    // Each answer reaches its bay at once, whichever question came first; the other stays open.
+    rig.Tile(0).YesButton()->click();
+    EXPECT_EQ(first, std::optional<bool>(true));
+    EXPECT_FALSE(second);
+    EXPECT_FALSE(rig.Tile(0).Asking());
+    EXPECT_TRUE(rig.Tile(1).Asking());
+    rig.Tile(1).NoButton()->click();
+    EXPECT_EQ(second, std::optional<bool>(false));
+    EXPECT_FALSE(rig.Tile(1).YesButton()->isVisible());
 }
 
 TEST(StationAccessibility, TilesButtonsStatusAndOutcomeAreNamed)
@@ -185,4 +190,18 @@ TEST(StationBays, AnUnpluggedBaySaysSoAndComesAliveWhenPluggedIn)
     rig.unplugged = {QStringLiteral("A1"), QStringLiteral("A2")};
     EXPECT_TRUE(QTest::qWaitFor([&] { return !rig.Tile(0).Plugged() && !rig.Tile(1).Plugged(); }, 5000));
     EXPECT_FALSE(rig.window->StartAllButton()->isEnabled());
+}
+
+TEST(StationHeader, SaysBeforeAnyStartThatTheFileIsNotTheJobsAndWhatTheStartDidWithIt)
+{
+    TStationRig rig({QStringLiteral("ttyUSB0")}, QString(64, QLatin1Char('0')));
+    const QString problem = rig.window->JobProblemText();
+    EXPECT_TRUE(problem.contains(Sha256Of(SampleFile()))) << problem.toStdString();
+    EXPECT_FALSE(problem.contains(QLatin1Char('\n'))) << "the report has no problem";
+    // Start refuses the bay with the same reason, on its tile, without opening its port.
+    rig.Tile(0).StartButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.window->AnyRunning(); }, 5000));
+    rig.window->FlushTiles();
+    EXPECT_TRUE(rig.Tile(0).OutcomeText().startsWith(QStringLiteral("Failed: "))) << rig.Tile(0).OutcomeText().toStdString();
+    EXPECT_EQ(rig.window->SessionCounts().Failed, 1);
 }
