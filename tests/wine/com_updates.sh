@@ -24,7 +24,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"   # Wine runs a program from the current folder before its own: keep it empty
 
-for f in "$unitsim" "$demo" "$cli"; do
+for f in "$unitsim" "$demo" "$cli" "$windows_build/app/station/varnel-station.exe"; do
   [ -e "$f" ] || { echo "com_updates: missing $f" >&2; exit 2; }
 done
 
@@ -203,6 +203,49 @@ cli_row CliUpdateModeErrorC update-mode TVR-4200 T4200170.s19 7 "line@3=C*4"
 # The adapter pulled while the update reads the unit's answers: the read fails, as on Linux.
 cli_row CliCablePulledWhileReading update-mode TVR-4200 T4200170.s19 9 "--cut-after 2000"
 UNIT_PORT=COM12 UNIT_LINK=$link12 cli_row CliUpdateModeOverCom12 update-mode TVR-4200 T4200170.s19 0
+
+# varnel-station.exe with two bays, A1 on COM5 and A2 on COM12, headless (the window on the
+# offscreen platform): both units take the whole file, the report has a completed record per
+# bay, and the window's picture is kept beside the wizard's.
+station="$windows_build/app/station/varnel-station.exe"
+station_row() {
+  local start=$SECONDS why=""
+  local dir="$work/station"
+  mkdir -p "$dir"
+  cp "$samples/T4200170.s19" "$dir/"
+  cat >"$dir/bench.json" <<EOF_JOB
+{"unit": "TVR-4200", "file": "T4200170.s19", "sha256": "$(sha256sum "$samples/T4200170.s19" | cut -d' ' -f1)",
+ "restart": "no", "report": "station.jsonl", "bays": [{"name": "A1", "port": "COM5"}, {"name": "A2", "port": "COM12"}]}
+EOF_JOB
+  start_unit StationA1 update-mode
+  local a1=$!
+  UNIT_LINK=$link12 start_unit StationA2 update-mode
+  local a2=$!
+  timeout 300 "$run" "$station" --headless --job "Z:${dir//\//\\}\\bench.json" \
+    --screenshot "Z:${dir//\//\\}\\station.png" >"$work/station.out" 2>&1
+  local code=$?
+  kill -INT "$a1" "$a2" 2>/dev/null; wait "$a1" "$a2" 2>/dev/null
+  [ "$code" -eq 0 ] || why="varnel-station.exe exited $code"
+  for bay in A1 A2; do
+    cmp -s "$work/Station$bay.record" <(expected_record update-mode "$samples/T4200170.s19") ||
+      why="${why:+$why; }bay $bay's unit record differs from T4200170.s19"
+  done
+  local recorded
+  recorded=$(python3 -c 'import json,sys
+print(" ".join(sorted("%s=%s" % (r["bay"], r["outcome"]) for r in map(json.loads, open(sys.argv[1], encoding="utf-8")))))' \
+    "$dir/station.jsonl" 2>&1)
+  [ "$recorded" = "A1=completed A2=completed" ] || why="${why:+$why; }report: $recorded"
+  if [ -z "$why" ]; then
+    echo "PASS  StationTwoBaysOnCom5AndCom12  ($((SECONDS - start)) s): $recorded"
+  else
+    echo "FAIL  StationTwoBaysOnCom5AndCom12  ($((SECONDS - start)) s): $why"
+    echo "----- varnel-station.exe:"; tail -15 "$work/station.out"
+    failures=$((failures + 1))
+  fi
+  [ -n "${VARNEL_WINE_SHOTS:-}" ] && cp "$dir/station.png" "$VARNEL_WINE_SHOTS/varnel-station-wine.png" 2>/dev/null
+  return 0
+}
+station_row
 
 # The port list of varnel-cli.exe comes from the registry too, sorted as the port page sorts it.
 "$unitsim" --family any --link "$link" >/dev/null 2>&1 &

@@ -4,10 +4,10 @@
 #    the system's own;
 #  - an older version installed for this user (the default: no administrator rights), then this
 #    version over it: the older one's files are gone, every staged file is there, varnel-cli's
-#    folder is on the user's PATH, the Start menu has Varnel and the Varnel command prompt;
+#    folder is on the user's PATH, the Start menu has Varnel, Varnel Station and the Varnel command prompt;
 #  - the installed programs start with nothing of the build on their paths (no WINEPATH, no
 #    QT_PLUGIN_PATH): varnel-cli.exe lists the unit types, varnel.exe opens its window;
-#  - while varnel.exe runs, the installer refuses and changes nothing;
+#  - while varnel.exe or varnel-station.exe runs, the installer refuses and changes nothing;
 #  - the uninstaller leaves nothing: no file, no Start-menu entry, no registry key, no PATH entry;
 #  - an install for every user (/ALLUSERS) goes to the machine's places and is removed as well.
 #   tests/wine/installer.sh <varnel-x.yz-setup.exe> <staged folder>
@@ -86,8 +86,8 @@ registered=$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall
 check "the uninstall entry names this version ($registered)" '[ "$registered" = "$version" ]'
 on_path=$(reg_value 'HKCU\Environment' Path | tr ';' '\n' | grep -cixF "$target_win")
 check "varnel-cli's folder is on the user's PATH, once" '[ "$on_path" = 1 ]'
-check "Start menu: Varnel, its help, the command prompt, the uninstaller" \
-  '[ -f "$menu/Varnel.lnk" ] && [ -f "$menu/Varnel help.lnk" ] && [ -f "$menu/Varnel command prompt.lnk" ] && [ -f "$menu/Uninstall Varnel.lnk" ]'
+check "Start menu: Varnel, its help, Varnel Station (run and make a job), the command prompt, the uninstaller" \
+  '[ -f "$menu/Varnel.lnk" ] && [ -f "$menu/Varnel help.lnk" ] && [ -f "$menu/Varnel Station.lnk" ] && [ -f "$menu/Varnel Station - make a job.lnk" ] && [ -f "$menu/Varnel command prompt.lnk" ] && [ -f "$menu/Uninstall Varnel.lnk" ]'
 
 # ---- the installed programs on their own ----
 units=$(cd "$work" && clean_run "$target/varnel-cli.exe" units 2>&1 | tr -d '\r')
@@ -113,6 +113,23 @@ check "the installer refuses while Varnel runs (exit $refused) and leaves it be"
 "$run" "$target_win\\uninstall.exe" /S "_?=$target_win"
 check "so does the uninstaller" '[ -f "$target/varnel.exe" ]'
 kill "$window_pid" 2>/dev/null; wait "$window_pid" 2>/dev/null
+wineserver -w 2>/dev/null || true
+
+# varnel-station.exe started from the Start menu (no job) asks for one, and runs meanwhile.
+( cd "$work" && exec env -u WINEPATH -u QT_PLUGIN_PATH -u QT_QPA_PLATFORM WINEDEBUG=-all "$wine" "$target/varnel-station.exe" ) >/dev/null 2>&1 &
+station_pid=$!
+asked=""
+for _ in $(seq 120); do
+  asked=$(xdotool search --name 'open a job' 2>/dev/null | head -1)
+  [ -n "$asked" ] && break
+  kill -0 "$station_pid" 2>/dev/null || break
+  sleep 0.5
+done
+check "varnel-station.exe without a job asks for one" '[ -n "$asked" ]'
+"$run" "$setup" /S
+refused=$?
+check "the installer refuses while Varnel Station runs (exit $refused)" '[ "$refused" -ne 0 ] && [ "$(stat -c %Y "$target/varnel.exe")" = "$before" ]'
+kill "$station_pid" 2>/dev/null; wait "$station_pid" 2>/dev/null
 wineserver -w 2>/dev/null || true
 
 # ---- removal ----

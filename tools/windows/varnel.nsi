@@ -56,25 +56,34 @@ UninstPage instfiles
 
 ; ---- shared by installer and uninstaller ------------------------------------------------------
 
-!macro RefuseWhileRunning UN
-Function ${UN}RefuseWhileRunning
-  ; The running wizard holds its semaphore; a running varnel-cli.exe cannot be opened for writing.
-  System::Call 'kernel32::OpenSemaphoreW(i 0x00100000, i 0, w "${INSTANCE_SEMAPHORE}") p .r0'
-  StrCpy $1 0
-  ${If} $0 P<> 0
-    System::Call 'kernel32::CloseHandle(p r0)'
-    StrCpy $1 1
-  ${ElseIf} ${FileExists} "$INSTDIR\varnel-cli.exe"
+; Sets $1 to 1 when the program FILE runs: a running program cannot be opened for writing.
+!macro ProgramInUse FILE
+  ${If} $1 = 0
+  ${AndIf} ${FileExists} "${FILE}"
     ClearErrors
-    FileOpen $2 "$INSTDIR\varnel-cli.exe" a
+    FileOpen $2 "${FILE}" a
     ${If} ${Errors}
       StrCpy $1 1
     ${Else}
       FileClose $2
     ${EndIf}
   ${EndIf}
+!macroend
+
+!macro RefuseWhileRunning UN
+Function ${UN}RefuseWhileRunning
+  ; The running wizard holds its semaphore; a running varnel-cli.exe or varnel-station.exe is
+  ; an open program file.
+  System::Call 'kernel32::OpenSemaphoreW(i 0x00100000, i 0, w "${INSTANCE_SEMAPHORE}") p .r0'
+  StrCpy $1 0
+  ${If} $0 P<> 0
+    System::Call 'kernel32::CloseHandle(p r0)'
+    StrCpy $1 1
+  ${EndIf}
+  !insertmacro ProgramInUse "$INSTDIR\varnel-cli.exe"
+  !insertmacro ProgramInUse "$INSTDIR\varnel-station.exe"
   ${If} $1 = 1
-    MessageBox MB_OK|MB_ICONSTOP "Varnel is running. Close Varnel and every Varnel command prompt that runs an update, then start this again." /SD IDOK
+    MessageBox MB_OK|MB_ICONSTOP "Varnel is running. Close Varnel, Varnel Station and every Varnel command prompt that runs an update, then start this again." /SD IDOK
     SetErrorLevel 3
     Quit
   ${EndIf}
@@ -256,6 +265,9 @@ Section "Varnel"
   CreateDirectory "$SMPROGRAMS\Varnel"
   CreateShortcut "$SMPROGRAMS\Varnel\Varnel.lnk" "$INSTDIR\varnel.exe"
   CreateShortcut "$SMPROGRAMS\Varnel\Varnel help.lnk" "$INSTDIR\help\index.html"
+  ; The bench window: opens a job the operator picks, or makes one.
+  CreateShortcut "$SMPROGRAMS\Varnel\Varnel Station.lnk" "$INSTDIR\varnel-station.exe"
+  CreateShortcut "$SMPROGRAMS\Varnel\Varnel Station - make a job.lnk" "$INSTDIR\varnel-station.exe" "--engineer"
   CreateShortcut "$SMPROGRAMS\Varnel\Uninstall Varnel.lnk" "$INSTDIR\uninstall.exe"
   ; A command prompt that finds varnel-cli, PATH or not, starting in the user's own folder.
   SetOutPath "$PROFILE"
@@ -337,6 +349,8 @@ Section "Uninstall"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Varnel\Varnel.lnk"
   Delete "$SMPROGRAMS\Varnel\Varnel help.lnk"
+  Delete "$SMPROGRAMS\Varnel\Varnel Station.lnk"
+  Delete "$SMPROGRAMS\Varnel\Varnel Station - make a job.lnk"
   Delete "$SMPROGRAMS\Varnel\Uninstall Varnel.lnk"
   Delete "$SMPROGRAMS\Varnel\Varnel command prompt.lnk"
   RMDir "$SMPROGRAMS\Varnel"
