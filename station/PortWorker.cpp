@@ -13,9 +13,15 @@
 #include "seriallink/LinkPrimitives.h"
 #include "seriallink/TComPort.h"
 
+namespace {
+// How long a port's calls gather before they go to the front end: far below what a person sees
+// on a tile (the window repaints one at most five times a second), and sixteen bays at some
+// forty lines a second each wake the front end's thread about 320 times a second, not 2000.
+constexpr int GatherMs = 50;
+} // namespace
+
 // The calls of one port that wait for the front end's thread, in the order they were made. One
-// queued call hands over every call gathered until it runs: a flow's status, gauge and lines
-// sent of one acknowledged line reach the front end in one wake-up, not three.
+// queued call hands over every call gathered until it runs.
 struct TPortSurface::TOutbox {
     std::mutex Lock;
     std::vector<std::function<void(TStationSink &, int port)>> Calls;
@@ -25,18 +31,42 @@ struct TPortSurface::TOutbox {
 TPortSurface::TPortSurface(TStationSink &sink, int port, const QString &fileName)
     : sink_(sink), port_(port), fileName_(fileName), outbox_(std::make_shared<TOutbox>())
 {
+    sincePost_.start();
+    // Calls gathered and not yet sent go when their time is up, also while the flow waits
+    // (its waits handle this thread's events).
+    gather_.setSingleShot(true);
+    QObject::connect(&gather_, &QTimer::timeout, [this] { SendGathered(); });
 }
 
-void TPortSurface::Post(std::function<void(TStationSink &, int port)> call)
+TPortSurface::~TPortSurface()
 {
-    bool post = false;
+    // Whatever the flow showed last reaches the front end before the port's end is told.
+    SendGathered();
+}
+
+void TPortSurface::Post(std::function<void(TStationSink &, int port)> call, bool now)
+{
     {
         const std::lock_guard<std::mutex> lock(outbox_->Lock);
         outbox_->Calls.push_back(std::move(call));
-        post = !std::exchange(outbox_->Posted, true);
     }
-    if (!post)
-        return;
+    const qint64 since = sincePost_.elapsed();
+    if (now || since >= GatherMs)
+        SendGathered();
+    else if (!gather_.isActive())
+        gather_.start(int(GatherMs - since));
+}
+
+void TPortSurface::SendGathered()
+{
+    gather_.stop();
+    {
+        const std::lock_guard<std::mutex> lock(outbox_->Lock);
+        // Nothing waits, or a handover already queued takes these calls too.
+        if (outbox_->Calls.empty() || std::exchange(outbox_->Posted, true))
+            return;
+    }
+    sincePost_.restart();
     const std::shared_ptr<TOutbox> outbox = outbox_;
     TStationSink *sink = &sink_;
     const int port = port_;
@@ -60,18 +90,18 @@ void TPortSurface::SetStatusText(const QString &text)
 
 void TPortSurface::ReportBox(const QString &text, const QString &title, TBoxIcon icon)
 {
-    Post([title, text, icon](TStationSink &sink, int port) { sink.Box(port, title, text, icon); });
+    Post([title, text, icon](TStationSink &sink, int port) { sink.Box(port, title, text, icon); }, true);
 }
 
 bool TPortSurface::AskYesNo(const QString &text, const QString &title)
 {
-    // Everything shown before the question reaches the sink first: it goes the same way. This
+    // Everything shown before the question reaches the sink first: it goes the same way, at once. This
     // thread waits for the answer; the front end's thread does not, so another port's question
     // can be open and answered at the same time.
     auto answered = std::make_shared<std::promise<bool>>();
     std::future<bool> answer = answered->get_future();
     TStationAnswer reply([answered](bool yes) { answered->set_value(yes); });
-    Post([title, text, reply](TStationSink &sink, int port) { sink.Ask(port, title, text, reply); });
+    Post([title, text, reply](TStationSink &sink, int port) { sink.Ask(port, title, text, reply); }, true);
     return answer.get();
 }
 

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -16,12 +18,13 @@ class TStationSink;
 
 // The operator surface of one port's update, living on the port's thread: it forwards every
 // status text, box, gauge change and question to the front end's sink on its thread, in order,
-// gathering the calls made while the front end has not yet taken the earlier ones, and waits on
-// this thread for a question's answer. Its event pump handles the port thread's own
+// gathered a few milliseconds at a time (a box and a question go at once), and waits on this
+// thread for a question's answer. Its event pump handles the port thread's own
 // events, which is how a stop request posted to the thread reaches the flow.
 class TPortSurface : public TOperatorSurface {
 public:
     TPortSurface(TStationSink &sink, int port, const QString &fileName);
+    ~TPortSurface() override;
 
     void SetStatusText(const QString &text) override;
     QString StatusText() const override { return status_; }
@@ -36,13 +39,18 @@ public:
 
 private:
     struct TOutbox;
-    void Post(std::function<void(TStationSink &, int port)> call);
+    // A call for the sink: gathered for a few milliseconds with the calls after it, or, now,
+    // sent at once with every call gathered before it.
+    void Post(std::function<void(TStationSink &, int port)> call, bool now = false);
+    void SendGathered();
 
     TStationSink &sink_;
     const int port_;
     const QString fileName_;
     QString status_;
     std::shared_ptr<TOutbox> outbox_;
+    QElapsedTimer sincePost_;
+    QTimer gather_;
 };
 
 // How a port's update ended, as its thread reports it.

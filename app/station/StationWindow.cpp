@@ -27,7 +27,7 @@ QString Text(const char *text)
     return QString::fromUtf8(text);
 }
 
-constexpr int FlushIntervalMs = 100; // at most ten repaints a second per tile
+constexpr int FlushIntervalMs = 200; // at most five repaints a second per tile
 constexpr int RescanIntervalMs = 3000;
 constexpr int ShaShown = 12;         // hex digits of the hash in the header
 

@@ -58,7 +58,7 @@ public:
     // Reads where the adapters are now; a timer does it every interval (3 s unless changed).
     void Rescan();
     void SetRescanInterval(int ms);
-    // Paints every tile's pending changes now; a timer does it ten times a second.
+    // Paints every tile's pending changes now; a timer does it five times a second.
     void FlushTiles();
 
     TReportCounts SessionCounts() const { return session_; }
