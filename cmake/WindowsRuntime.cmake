@@ -43,7 +43,8 @@ foreach(_dll ${_libstdcxx} ${_libgcc} ${VARNEL_WINPTHREAD_DLL})
   endif()
 endforeach()
 
-# The programs' version information and manifest (assets/windows): varnel.rc and varnel-cli.rc
+# The programs' version information and manifest (assets/windows): varnel.rc, varnel-cli.rc and
+# varnel-station.rc
 # include versioninfo.rc, which reads the version from VarnelVersion.h, written here.
 set(VARNEL_VERSION_NUMBERS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},0,0")
 configure_file(${CMAKE_SOURCE_DIR}/assets/windows/VarnelVersion.h.in ${CMAKE_BINARY_DIR}/windows/VarnelVersion.h @ONLY)
@@ -54,10 +55,14 @@ endif()
 if(TARGET varnel-cli)
   target_sources(varnel-cli PRIVATE ${CMAKE_SOURCE_DIR}/cli/varnel-cli.rc)
 endif()
-foreach(_program varnel varnel-demo varnel-cli)
+if(TARGET varnel-station)
+  target_sources(varnel-station PRIVATE ${CMAKE_SOURCE_DIR}/app/station/varnel-station.rc)
+endif()
+foreach(_program varnel varnel-demo varnel-cli varnel-station)
   if(TARGET ${_program})
     target_include_directories(${_program} PRIVATE ${CMAKE_SOURCE_DIR}/assets/windows ${CMAKE_BINARY_DIR}/windows)
     set_property(SOURCE ${CMAKE_SOURCE_DIR}/app/varnel.rc ${CMAKE_SOURCE_DIR}/cli/varnel-cli.rc
+                 ${CMAKE_SOURCE_DIR}/app/station/varnel-station.rc
                  TARGET_DIRECTORY ${_program} APPEND PROPERTY OBJECT_DEPENDS
                  ${CMAKE_SOURCE_DIR}/assets/windows/versioninfo.rc ${CMAKE_SOURCE_DIR}/assets/windows/varnel.manifest
                  ${CMAKE_BINARY_DIR}/windows/VarnelVersion.h)
