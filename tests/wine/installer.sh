@@ -93,15 +93,23 @@ check "Start menu: Varnel, its help, Varnel Station (run and make a job), the co
 units=$(cd "$work" && clean_run "$target/varnel-cli.exe" units 2>&1 | tr -d '\r')
 check "varnel-cli.exe runs with no build path (lists the unit types)" 'grep -q "TVR-4200" <<<"$units"'
 [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null || echo "installer: no display or xdotool; the window checks need both"
-( cd "$work" && exec env -u WINEPATH -u QT_PLUGIN_PATH -u QT_QPA_PLATFORM WINEDEBUG=-all "$wine" "$target/varnel.exe" ) >/dev/null 2>&1 &
-window_pid=$!
-window=""
-for _ in $(seq 120); do
-  window=$(xdotool search --name 'Varnel' 2>/dev/null | head -1)
-  [ -n "$window" ] && break
-  kill -0 "$window_pid" 2>/dev/null || break
-  sleep 0.5
-done
+# Starts an installed program with nothing of the build on its paths and waits up to a minute
+# for a window whose name matches: its process id in started_pid, the window (or nothing) in
+# found_window.
+start_installed() { # program window-name
+  ( cd "$work" && exec env -u WINEPATH -u QT_PLUGIN_PATH -u QT_QPA_PLATFORM WINEDEBUG=-all "$wine" "$target/$1" ) >/dev/null 2>&1 &
+  started_pid=$!
+  found_window=""
+  for _ in $(seq 120); do
+    found_window=$(xdotool search --name "$2" 2>/dev/null | head -1)
+    [ -n "$found_window" ] && break
+    kill -0 "$started_pid" 2>/dev/null || break
+    sleep 0.5
+  done
+}
+start_installed varnel.exe 'Varnel'
+window_pid=$started_pid
+window=$found_window
 check "varnel.exe opens its window with no build path (Qt's plugins found beside it)" '[ -n "$window" ]'
 
 before=$(stat -c %Y "$target/varnel.exe")
@@ -116,15 +124,9 @@ kill "$window_pid" 2>/dev/null; wait "$window_pid" 2>/dev/null
 wineserver -w 2>/dev/null || true
 
 # varnel-station.exe started from the Start menu (no job) asks for one, and runs meanwhile.
-( cd "$work" && exec env -u WINEPATH -u QT_PLUGIN_PATH -u QT_QPA_PLATFORM WINEDEBUG=-all "$wine" "$target/varnel-station.exe" ) >/dev/null 2>&1 &
-station_pid=$!
-asked=""
-for _ in $(seq 120); do
-  asked=$(xdotool search --name 'open a job' 2>/dev/null | head -1)
-  [ -n "$asked" ] && break
-  kill -0 "$station_pid" 2>/dev/null || break
-  sleep 0.5
-done
+start_installed varnel-station.exe 'open a job'
+station_pid=$started_pid
+asked=$found_window
 check "varnel-station.exe without a job asks for one" '[ -n "$asked" ]'
 "$run" "$setup" /S
 refused=$?
